@@ -1,0 +1,71 @@
+// ModemInfo: one installed modem as the registry describes it, and the probes
+// that connect to it and identify it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "modem/serial_port.h"
+#include "platform/services.h"
+
+// Base paths of the modem class key (under HKEY_LOCAL_MACHINE) in its two layouts.
+inline constexpr const char* kModemClassKeyPath =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";
+inline constexpr const char* kModemLegacyKeyPath = "System\\CurrentControlSet\\Services\\Class\\Modem\\";
+
+// Subkey numbers 0 to 254 describe modems; 255 and above are never looked at.
+inline constexpr int kMaxModemKeys = 255;
+
+// Path of modem subkey n: the base path of the chosen layout followed by "%.4d".
+std::string BuildModemKeyPath(int nKeyIndex, bool bLegacy);
+// A copy of the text with every blank (0x20) removed; tabs and other white space stay.
+std::string StripSpaces(std::string_view text);
+
+// What the latest ReadUserInit found in the registry.
+enum class UserInitStatus { kAbsent, kPresent, kTooLong };
+
+class ModemInfo {
+public:
+    ModemInfo(const Platform& platform, int nKeyIndex);
+    ~ModemInfo();
+    ModemInfo(const ModemInfo&) = delete;
+    ModemInfo& operator=(const ModemInfo&) = delete;
+
+    const std::string& GetName() const { return m_strName; }
+    int GetComPort() const { return m_nComPort; }
+    int GetKeyIndex() const { return m_nKeyIndex; }
+    bool IsLegacyKey() const { return m_bLegacyKey; }
+    CSerialPort* GetSerialPort() const { return m_pPort.get(); }
+
+    // Re-reads "UserInit" of the record's own subkey, normalised (blanks removed, upper case);
+    // empty when the key or the value is absent or the value is too long to be read.
+    const std::string& ReadUserInit();
+    // Whether the latest ReadUserInit found the value, found none, or found one too long.
+    UserInitStatus GetUserInitStatus() const { return m_userInitStatus; }
+    // Stores the text as it is, without normalising it.
+    void SetUserInit(const std::string& userInit) { m_strUserInit = userInit; }
+    const std::string& GetUserInit() const { return m_strUserInit; }
+    // Takes "Model" of the record's own subkey as the name, when present.
+    void ReloadModel();
+    // Looks for a subkey on the same port whose "Model" (blanks removed) occurs in the
+    // reported model (blanks removed); on a match the record moves to that subkey.
+    bool FindKeyByModel(const std::string& reportedModel);
+
+    // Opens the port, checks the maker and settles the record's subkey and display name.
+    bool ConnectToModem();
+    bool ProbeCallWaiting();
+    bool ProbeCountry();
+
+private:
+    void ReadFromRegistry();
+
+    Platform m_platform;
+    std::string m_strName = "unknown";
+    std::string m_strUserInit;
+    int m_nKeyIndex;
+    int m_nComPort = -1;
+    std::unique_ptr<CSerialPort> m_pPort;
+    bool m_bLegacyKey = false;
+    UserInitStatus m_userInitStatus = UserInitStatus::kAbsent;
+};

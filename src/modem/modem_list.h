@@ -1,0 +1,55 @@
+// CModemList: the installed modems, reduced by the start-up scan to the
+// supported ones that are set up for Germany.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "modem/modem_info.h"
+#include "platform/services.h"
+
+// Receives the country warning for a supported modem that is not set up for Germany.
+// Called synchronously on the scan thread while the record is still at nIndex; the scan
+// goes on only when the call returns.
+class ICountryWarningSink {
+public:
+    virtual ~ICountryWarningSink() = default;
+    virtual void OnCountryWarning(int nIndex) = 0;
+};
+
+class CModemList {
+public:
+    static constexpr int kCapacity = kMaxModemKeys;
+
+    explicit CModemList(const Platform& platform, ICountryWarningSink* pSink = nullptr);
+    ~CModemList();
+    CModemList(const CModemList&) = delete;
+    CModemList& operator=(const CModemList&) = delete;
+
+    void SetCountryWarningSink(ICountryWarningSink* pSink) { m_pSink = pSink; }
+
+    // Fills the empty list with one record per COM port from the modem subkeys.
+    void LoadRegEntries();
+    // Probes every record and removes all but the supported ones set up for Germany.
+    void ReduceToModemOnHoldSupported();
+
+    static bool IsSupportedModel(std::string name);
+
+    int RemoveAt(int n);
+    ModemInfo* GetAt(int n) const { return m_apModems[n].get(); }
+    int GetCount() const { return m_nCount; }
+    std::vector<std::string> GetNameList() const;
+
+    // Set by the user-interface thread when the program ends while the scan may still run;
+    // read by the scan thread before each country warning.
+    std::atomic<bool> m_bCancel{false};
+
+private:
+    Platform m_platform;
+    ICountryWarningSink* m_pSink;
+    std::array<std::unique_ptr<ModemInfo>, kCapacity> m_apModems;
+    int m_nCount = 0;
+};
