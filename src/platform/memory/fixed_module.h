@@ -1,0 +1,24 @@
+// CFixedModule: the program's own path, given rather than asked of the system, for tests and
+// for runs that must not depend on where the executable lies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "platform/services.h"
+
+class CFixedModule : public IModule {
+public:
+    explicit CFixedModule(std::string path) : m_strPath(std::move(path)) {}
+
+    void SetPath(std::string path) { m_strPath = std::move(path); }
+    const std::string& GetPath() const { return m_strPath; }
+
+    // As GetModuleFileNameA does: a path that fits is copied with its NUL and its length is
+    // returned; a longer one is cut to size - 1 characters plus NUL and size is returned.
+    std::uint32_t GetFileName(char* buffer, std::uint32_t size) override;
+
+private:
+    std::string m_strPath;
+};
