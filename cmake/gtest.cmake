@@ -20,6 +20,8 @@ function(mavris_add_gtest name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
     if(CMAKE_CROSSCOMPILING)
+        # Wine creates a missing prefix directory but not its parents.
+        file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/wineprefix)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES ENVIRONMENT
             "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix/${name};WINEDEBUG=-all")

@@ -1,0 +1,42 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_serial.h"
+
+namespace {
+
+class CWin32Sleeper : public ISleeper {
+public:
+    void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+};
+
+class CWin32DebugLog : public IDebugLog {
+public:
+    void Write(const char* line) override { ::OutputDebugStringA(line); }
+};
+
+class CWin32Module : public IModule {
+public:
+    std::uint32_t GetFileName(char* buffer, std::uint32_t size) override {
+        return ::GetModuleFileNameA(nullptr, buffer, size);
+    }
+};
+
+}  // namespace
+
+const Platform& GetWin32Platform() {
+    // Built on first use and never destroyed, so that threads still running while the process
+    // ends never meet a destroyed backend.
+    static const Platform* const platform = [] {
+        auto* p = new Platform;
+        p->registry = new CWin32Registry;
+        p->serial = new CWin32SerialPorts;
+        p->sleeper = new CWin32Sleeper;
+        p->log = new CWin32DebugLog;
+        p->module = new CWin32Module;
+        return p;
+    }();
+    return *platform;
+}

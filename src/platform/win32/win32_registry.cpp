@@ -1,0 +1,86 @@
+#include "platform/win32/win32_registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// A RegKey carries the HKEY's bits unchanged; uintptr_t is as wide as a pointer on both builds.
+HKEY ToHkey(RegKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
+RegKey FromHkey(HKEY key) {
+    return reinterpret_cast<RegKey>(key);
+}
+
+HKEY RootKey(RegRoot root) {
+    switch (root) {
+        case RegRoot::kLocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case RegRoot::kCurrentUser:
+            return HKEY_CURRENT_USER;
+        case RegRoot::kClassesRoot:
+            return HKEY_CLASSES_ROOT;
+    }
+    return nullptr;
+}
+
+static_assert(sizeof(RegKey) == sizeof(HKEY), "a RegKey must hold an HKEY");
+
+}  // namespace
+
+long CWin32Registry::OpenKey(RegRoot root, const char* path, std::uint32_t access, RegKey* key) {
+    HKEY hKey = nullptr;
+    LONG result = ::RegOpenKeyExA(RootKey(root), path, 0, access, &hKey);
+    *key = result == ERROR_SUCCESS ? FromHkey(hKey) : 0;
+    return result;
+}
+
+long CWin32Registry::CreateKey(RegRoot root, const char* path, RegKey* key) {
+    HKEY hKey = nullptr;
+    LONG result = ::RegCreateKeyExA(RootKey(root), path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    *key = result == ERROR_SUCCESS ? FromHkey(hKey) : 0;
+    return result;
+}
+
+long CWin32Registry::QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) {
+    DWORD cb = *size;
+    if (data == nullptr || cb == 0) {
+        LONG result =
+            ::RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, static_cast<BYTE*>(data), &cb);
+        *size = cb;
+        return result;
+    }
+    // Windows leaves the caller's buffer undefined when the value does not fit; reading into a
+    // scratch buffer keeps it untouched then, so a value too long never leaves a cut-off text.
+    std::vector<BYTE> scratch(cb);
+    LONG result = ::RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, scratch.data(), &cb);
+    if (result == ERROR_SUCCESS) {
+        std::memcpy(data, scratch.data(), cb);
+    }
+    *size = cb;
+    return result;
+}
+
+long CWin32Registry::SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
+                              std::uint32_t size) {
+    return ::RegSetValueExA(ToHkey(key), name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+long CWin32Registry::DeleteValue(RegKey key, const char* name) {
+    return ::RegDeleteValueA(ToHkey(key), name);
+}
+
+long CWin32Registry::QueryDefault(RegKey key, const char* subKey, char* buf, long* size) {
+    LONG cb = *size;
+    LONG result = ::RegQueryValueA(ToHkey(key), subKey, buf, &cb);
+    *size = cb;
+    return result;
+}
+
+long CWin32Registry::CloseKey(RegKey key) {
+    return ::RegCloseKey(ToHkey(key));
+}
