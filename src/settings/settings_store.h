@@ -25,5 +25,8 @@ public:
     void WriteCallOut(std::uint32_t value);
 
 private:
+    std::uint32_t ReadSetting(const char* name);
+    void WriteSetting(const char* name, std::uint32_t value);
+
     Platform m_platform;
 };

@@ -192,7 +192,9 @@ long CMemoryRegistry::CreateKey(RegRoot root, const char* path, RegKey* key) {
             }
             node = it->second;
         }
-        if (m_denyOpen.count(node->fullPath) != 0 || m_denyWrite.count(node->fullPath) != 0) {
+        const std::string target = Normalise(root, text);
+        if (m_denyOpen.count(node->fullPath) != 0 || m_denyWrite.count(node->fullPath) != 0 ||
+            m_denyOpen.count(target) != 0 || m_denyWrite.count(target) != 0) {
             result = reg::kAccessDenied;
         } else {
             *key = NewHandle(FindOrCreate(root, text), reg::kAllAccess);

@@ -303,6 +303,14 @@ TEST_F(MemoryRegistryTest, DenyOpenRefusesEveryAccessAndOutlivesDeletion) {
     m_registry.ClearFaults();
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue, &key), reg::kSuccess);
     m_registry.CloseKey(key);
+
+    // A fault on a key that does not exist yet keeps it from being created.
+    m_registry.DenyOpen(kHklm, "Software\\New\\Key");
+    EXPECT_EQ(m_registry.CreateKey(kHklm, "Software\\New\\Key", &key), reg::kAccessDenied);
+    EXPECT_FALSE(m_registry.HasKey(kHklm, "Software\\New\\Key"));
+    m_registry.DenyWrite(kHklm, "Software\\Other");
+    EXPECT_EQ(m_registry.CreateKey(kHklm, "Software\\Other", &key), reg::kAccessDenied);
+    EXPECT_EQ(m_registry.GetOpenKeyCount(), 0);
 }
 
 TEST_F(MemoryRegistryTest, FailSetValueChangesNothing) {
