@@ -1,0 +1,191 @@
+// ui-preview: shows one dialog layout of the resources on its own, without the
+// program's dialog code, for looking at the layouts and for testing ui-inspect.
+//
+//   ui-preview DIALOG-ID          the bare template, as the resource compiler made it
+//   ui-preview DIALOG-ID --fill   with the texts of the current language put in the way
+//                                 the dialogs do it, the scan-dependent controls of the
+//                                 main dialog shown with two sample modems, the bold
+//                                 lines in bold and the control tips attached
+//
+// The first control always gets a tool tip with text 136 (bare mode), so that the
+// inspector's reading of tips can be checked against a known tool.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "ui/resource.h"
+
+namespace {
+
+struct TextOfControl {
+    int control;
+    int text;
+};
+
+struct Layout {
+    int dialog;
+    int title;  // 0: none
+    TextOfControl texts[8];
+    TextOfControl tips[6];
+};
+
+// Which text goes where, as the dialogs fill themselves in.
+const Layout kLayouts[] = {
+    {IDD_ABOUTBOX,
+     IDS_ABOUTBOX,
+     {{IDC_ABOUT_VERSION, IDS_VERSION},
+      {IDC_ABOUT_COPYRIGHT, IDS_COPYRIGHT},
+      {IDC_LINK, IDS_WEB_ADDRESS}},
+     {}},
+    {IDD_MAIN,
+     IDS_MAIN_TITLE,
+     {{IDC_HIDE, IDS_HIDE},
+      {IDC_EXIT, IDS_EXIT},
+      {IDC_AUTORUN, IDS_RUN_ON_START},
+      {IDC_SOUND, IDS_SOUND_CHECK}},
+     {{IDC_MODEM_COMBO, IDS_TIP_MODEM_COMBO},
+      {IDC_AUTORUN, IDS_TIP_AUTORUN},
+      {IDC_SOUND, IDS_TIP_SOUND},
+      {IDC_EXTRA, IDS_TIP_EXTRA},
+      {IDC_INFO, IDS_TIP_INFO}}},
+    {IDD_SCAN,
+     IDS_SCAN_TITLE,
+     {{IDC_SCAN_LINE1, IDS_SCAN_LOOKING}, {IDC_SCAN_LINE2, IDS_SCAN_MINUTES}},
+     {}},
+    {IDD_EXTRA,
+     IDS_EXTRA_TITLE,
+     {{IDC_OUTSIDE_LINE_LABEL, IDS_EXTERNAL_LINE},
+      {IDC_ACTIVATE_LABEL, IDS_ACTIVATE},
+      {IDC_DEACTIVATE_LABEL, IDS_DEACTIVATE},
+      {IDC_CALL_OUT, IDS_CALL_OUT}},
+     {{IDC_OUTSIDE_LINE, IDS_TIP_OUTSIDE_LINE},
+      {IDC_ACTIVATE_CODE, IDS_TIP_ACTIVATE},
+      {IDC_DEACTIVATE_CODE, IDS_TIP_DEACTIVATE},
+      {IDC_CALL_OUT, IDS_TIP_CALL_OUT}}},
+    {IDD_WAIT, 0, {{IDC_WAIT_TEXT, IDS_WAIT_TEXT}}, {}},
+    {IDD_INFO, IDS_CLOSING, {{IDC_INFO_LINE, IDS_NO_MODEM}, {IDC_INFO_EXIT, IDS_EXIT}}, {}},
+};
+
+bool g_bFill = false;
+HFONT g_hBold = nullptr;
+
+struct Text {
+    explicit Text(int id) {
+        LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), m_sz, sizeof m_sz);
+    }
+    const char* c_str() const { return m_sz; }
+    char m_sz[256] = {};
+};
+
+HWND CreateTip(HWND dlg) {
+    return CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, 0, 0, 0, 0, 0, dlg, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+void AddTip(HWND tip, HWND control, int text) {
+    TOOLINFOA ti = {};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = GetParent(control);
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.hinst = GetModuleHandleA(nullptr);
+    ti.lpszText = MAKEINTRESOURCEA(text);
+    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Fill(HWND dlg, const Layout& l) {
+    if (l.title)
+        SetWindowTextA(dlg, Text(l.title).c_str());
+    for (const TextOfControl& t : l.texts)
+        if (t.control)
+            SetDlgItemTextA(dlg, t.control, Text(t.text).c_str());
+    HWND tip = CreateTip(dlg);
+    for (const TextOfControl& t : l.tips)
+        if (t.control)
+            AddTip(tip, GetDlgItem(dlg, t.control), t.text);
+
+    g_hBold = CreateFontA(12, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
+    for (int bold : {IDC_MODEM_NAME, IDC_INFO_LINE})
+        if (HWND c = GetDlgItem(dlg, bold))
+            SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(g_hBold), TRUE);
+
+    if (l.dialog == IDD_MAIN) {
+        // What the main dialog shows after a scan that found two modems.
+        HWND combo = GetDlgItem(dlg, IDC_MODEM_COMBO);
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("ORVA 56k V.92 Modem"));
+        SendMessageA(combo, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>("ORVA 56k V.92 Modem #2 (COM3)"));
+        SendMessageA(combo, CB_SETCURSEL, 0, 0);
+        SetDlgItemTextA(dlg, IDC_MODEM_NAME, "ORVA 56k V.92 Modem");
+        char count[300];
+        std::snprintf(count, sizeof count, "%d%s", 2, Text(IDS_N_MODEMS).c_str());
+        SetDlgItemTextA(dlg, IDC_MODEM_COUNT, count);
+        for (int id : {IDC_MODEM_COMBO, IDC_AUTORUN_GROUP, IDC_AUTORUN})
+            ShowWindow(GetDlgItem(dlg, id), SW_SHOW);
+        CheckDlgButton(dlg, IDC_AUTORUN, BST_CHECKED);
+        CheckDlgButton(dlg, IDC_SOUND, BST_CHECKED);
+    } else if (l.dialog == IDD_EXTRA) {
+        SetDlgItemTextA(dlg, IDC_OUTSIDE_LINE, "0");
+        SetDlgItemTextA(dlg, IDC_ACTIVATE_CODE, "*43#");
+        SetDlgItemTextA(dlg, IDC_DEACTIVATE_CODE, "#43#");
+        CheckDlgButton(dlg, IDC_CALL_OUT, BST_CHECKED);
+    } else if (l.dialog == IDD_WAIT) {
+        SendDlgItemMessageA(dlg, IDC_WAIT_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 9));
+        SendDlgItemMessageA(dlg, IDC_WAIT_PROGRESS, PBM_SETPOS, 4, 0);
+    }
+}
+
+INT_PTR CALLBACK PreviewProc(HWND dlg, UINT msg, WPARAM, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG: {
+            const Layout* layout = nullptr;
+            for (const Layout& l : kLayouts)
+                if (l.dialog == static_cast<int>(lp))
+                    layout = &l;
+            if (g_bFill && layout) {
+                Fill(dlg, *layout);
+            } else if (HWND first = GetWindow(dlg, GW_CHILD)) {
+                AddTip(CreateTip(dlg), first, IDS_TIP_MODEM_COMBO);
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            DestroyWindow(dlg);
+            return TRUE;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    int id = 0;
+    char option[32] = {};
+    if (std::sscanf(cmdLine, "%d %31s", &id, option) < 1)
+        return 2;
+    g_bFill = std::strcmp(option, "--fill") == 0;
+    HWND dlg = CreateDialogParamA(instance, MAKEINTRESOURCEA(id), nullptr, PreviewProc, id);
+    if (!dlg)
+        return 3;
+    ShowWindow(dlg, SW_SHOW);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(dlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (g_hBold)
+        DeleteObject(g_hBold);
+    return 0;
+}
