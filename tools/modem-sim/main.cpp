@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -208,12 +210,14 @@ public:
 private:
     void OnBytes(const char* data, std::size_t size);
     void WriteBytes(const std::string& bytes);
+    bool ReadyToHangUp(Clock::time_point now) const;
     void Shutdown();
 
     Options m_options;
     CModemResponder m_responder;
     CCommandSplitter m_splitter;
     std::deque<Pending> m_pending;
+    std::optional<Clock::time_point> m_hangUpSince;
     int m_nIo = -1;        // pty master or the served device
     int m_nSettings = -1;  // where the line settings are read: the slave (kept open) or device
     std::string m_strLinkMade;
@@ -300,11 +304,14 @@ int CSimulator::Run() {
             m_pending.pop_front();
             WriteBytes(due.strBytes);
             if (due.bHangUp) {
-                if (m_options.bVerbose) {
-                    std::fputs("mavris-modem-sim: hanging up\n", stderr);
-                }
-                return 0;
+                m_hangUpSince = now;
             }
+        }
+        if (m_hangUpSince && ReadyToHangUp(now)) {
+            if (m_options.bVerbose) {
+                std::fputs("mavris-modem-sim: hanging up\n", stderr);
+            }
+            return 0;
         }
         if (m_options.nIdleExitSeconds != 0 && m_pending.empty() && now - lastInput >= idleLimit) {
             std::fputs("mavris-modem-sim: idle, exiting\n", stderr);
@@ -313,7 +320,9 @@ int CSimulator::Run() {
 
         // Sleep until input, a signal, the next burst or the idle limit, whichever is first.
         auto wake = now + std::chrono::hours(1);
-        if (!m_pending.empty()) {
+        if (m_hangUpSince) {
+            wake = now + std::chrono::milliseconds(20);
+        } else if (!m_pending.empty()) {
             wake = m_pending.front().due;
         } else if (m_options.nIdleExitSeconds != 0) {
             wake = lastInput + idleLimit;
@@ -396,6 +405,26 @@ void CSimulator::WriteBytes(const std::string& bytes) {
             break;
         }
     }
+}
+
+// Dropping the line discards what the computer has not read yet, so the modem's last answer
+// would never arrive: wait until it is read (or a few seconds have passed), as a modem's
+// reply is on the wire before the carrier goes. The first moments are always waited out,
+// since bytes written to a pty master take a little while to show in the slave's queue.
+bool CSimulator::ReadyToHangUp(Clock::time_point now) const {
+    const auto waited = now - *m_hangUpSince;
+    if (waited < std::chrono::milliseconds(100)) {
+        return false;
+    }
+    if (waited > std::chrono::seconds(5)) {
+        return true;
+    }
+    int nUnread = 0;
+    const bool bDevice = m_nSettings == m_nIo;
+    if (ioctl(bDevice ? m_nIo : m_nSettings, bDevice ? TIOCOUTQ : FIONREAD, &nUnread) != 0) {
+        return true;
+    }
+    return nUnread == 0;
 }
 
 void CSimulator::Shutdown() {
