@@ -2,8 +2,10 @@
 // connection, carried into its "UserInit" value and, on request, to the provider.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
+#include "platform/registry.h"
 #include "platform/services.h"
 
 class ModemInfo;
@@ -13,6 +15,23 @@ class CSerialPort;
 inline constexpr int kApplyDone = 0;
 inline constexpr int kApplyRegistryError = -1;
 inline constexpr int kApplyProviderError = -2;
+
+// The longest "UserInit" text that is written: what the modem's record can read back.
+inline constexpr std::size_t kMaxUserInitLength = 255;
+
+// Where the autorun value lives, below HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE.
+inline constexpr const char* kAutorunKeyPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+inline constexpr const char* kAutorunValueName = "ORVA_ModemOnHold";
+// The telephony locations, below HKEY_LOCAL_MACHINE.
+inline constexpr const char* kLocationsKeyPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations";
+
+// The user-init text with its first "+PCW" setting replaced by "+PCW=<mode>;" in front.
+std::string BuildUserInit(const std::string& userInit, int nMode);
+// The provider dial command for the mode and speaker setting; prefix must already hold only
+// outside-line characters (FilterOutsideLine).
+std::string BuildDialCommand(int nMode, int nSound, const std::string& prefix);
 
 class CCallWaitingControl {
 public:
@@ -31,6 +50,8 @@ public:
     bool IsAutorun();
 
 private:
+    RegRoot GetAutorunRoot() const;
+
     Platform m_platform;
     ModemInfo* m_pModem;
     CSerialPort* m_pSerial;

@@ -22,6 +22,9 @@ public:
     // Puts the saved time-outs and line settings back, then closes. Throws CUserException
     // (device still open) when restoring fails. Harmless on a closed channel.
     void Close();
+    // Releases the device without putting its saved settings back, as the destructor does:
+    // for a failure path whose Close could not restore them, so the port is not kept busy.
+    void Abandon() { m_hComm.reset(); }
     bool Write(const void* data, int length);
     int Read(void* buffer, int size);
 

@@ -1,0 +1,211 @@
+#include "modem/call_waiting_control.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "modem/dial_prefix.h"
+#include "modem/modem_info.h"
+#include "modem/serial_port.h"
+#include "platform/user_exception.h"
+
+namespace {
+
+const char* const kUserInitValue = "UserInit";
+
+}  // namespace
+
+std::string BuildUserInit(const std::string& userInit, int nMode) {
+    std::string rest = userInit;
+    // Only the first setting goes; without its ';' it takes the rest of the text with it.
+    std::size_t begin = rest.find("+PCW");
+    if (begin != std::string::npos) {
+        std::size_t end = rest.find(';', begin);
+        rest.erase(begin, end == std::string::npos ? std::string::npos : end - begin + 1);
+    }
+    return "+PCW=" + std::to_string(nMode) + ";" + rest;
+}
+
+std::string BuildDialCommand(int nMode, int nSound, const std::string& prefix) {
+    std::string command = nSound == 1 ? "atm2l3" : "atm0";
+    // With a prefix the modem dials at once (X3); without one it waits for the dial tone (X4).
+    command += prefix.empty() ? "x4d" : "x3d" + prefix;
+    command += nMode == 1 ? "*" : "#";
+    command += "43#,,;h\r";
+    return command;
+}
+
+CCallWaitingControl::CCallWaitingControl(const Platform& platform, ModemInfo* pModem)
+    : m_platform(platform),
+      m_pModem(pModem),
+      m_pSerial(pModem != nullptr ? pModem->GetSerialPort() : nullptr) {}
+
+int CCallWaitingControl::GetMode() {
+    const std::string& userInit = m_pModem->ReadUserInit();
+    // The order of the searches decides, not the position in the text.
+    for (int mode : {0, 1, 2}) {
+        if (userInit.find("+PCW=" + std::to_string(mode)) != std::string::npos) {
+            return mode;
+        }
+    }
+    return -1;
+}
+
+int CCallWaitingControl::WriteUserInit(int nMode) {
+    const std::string userInit = m_pModem->ReadUserInit();
+    // A value that exists but could not be read must not be replaced by the setting alone:
+    // everything else the user keeps in it would be lost.
+    if (m_pModem->GetUserInitStatus() == UserInitStatus::kTooLong) {
+        return kApplyRegistryError;
+    }
+    const std::string newUserInit = BuildUserInit(userInit, nMode);
+    // Nothing is cut: a value the record could not read back is not written at all.
+    if (newUserInit.size() > kMaxUserInitLength) {
+        return kApplyRegistryError;
+    }
+
+    // Both layouts in this order, whatever layout the record was read from.
+    CRegKey key(*m_platform.registry);
+    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_pModem->GetKeyIndex(), false).c_str(),
+                 reg::kSetValue) != reg::kSuccess &&
+        key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_pModem->GetKeyIndex(), true).c_str(),
+                 reg::kSetValue) != reg::kSuccess) {
+        return kApplyRegistryError;
+    }
+    char buffer[kMaxUserInitLength + 1] = {};
+    std::memcpy(buffer, newUserInit.c_str(), newUserInit.size());
+    // Stored without its NUL; the record's reader zero-fills its buffer.
+    if (m_platform.registry->SetValue(key.Get(), kUserInitValue, reg::kSz, buffer,
+                                      static_cast<std::uint32_t>(newUserInit.size())) !=
+        reg::kSuccess) {
+        key.Close();
+        m_platform.log->Write("*** ModemInfo \n");
+        throw CUserException();
+    }
+    m_pModem->SetUserInit(newUserInit);
+    return kApplyDone;
+}
+
+int CCallWaitingControl::Apply(int nMode, int nSound, int nCallOut) {
+    int result = WriteUserInit(nMode);
+    if (result != kApplyDone) {
+        return result;
+    }
+    if (nCallOut != 1) {
+        return kApplyDone;
+    }
+    return DialServiceCode(nMode, nSound);
+}
+
+int CCallWaitingControl::DialServiceCode(int nMode, int nSound) {
+    // Only outside-line characters reach the modem: a CR, LF or ';' from the registry would
+    // end the dial command early and have the rest run as commands. A prefix too long for the
+    // command is refused rather than cut into another number.
+    const std::string prefix = FilterOutsideLine(m_szOutsideAccess);
+    if (prefix.size() > kMaxOutsideLineLength) {
+        return kApplyProviderError;
+    }
+    if (m_pSerial == nullptr || !m_pSerial->Open()) {
+        return kApplyProviderError;
+    }
+    const std::string command = BuildDialCommand(nMode, nSound, prefix);
+
+    std::string reply;
+    try {
+        reply = m_pSerial->Exchange(command.c_str());
+        // The echo alone: the modem was still dialling when the read ended.
+        if (reply == command) {
+            reply = m_pSerial->ReadResponse();
+        }
+    } catch (...) {
+        // The port must not stay busy, or every later call would fail to open it. When its
+        // settings cannot be put back either, it is released as it is; the failure passed on
+        // is the one that ended the call.
+        try {
+            m_pSerial->Close();
+        } catch (...) {
+            m_pSerial->Abandon();
+        }
+        throw;
+    }
+    try {
+        m_pSerial->Close();
+    } catch (...) {
+        m_pSerial->Abandon();
+        throw;
+    }
+    return reply.find("OK") != std::string::npos ? kApplyDone : kApplyProviderError;
+}
+
+std::string CCallWaitingControl::GetOutsideAccess() {
+    if (m_szOutsideAccess[0] == '\0') {
+        IRegistry& registry = *m_platform.registry;
+        CRegKey key(registry);
+        if (key.Open(RegRoot::kLocalMachine, kLocationsKeyPath, reg::kAllAccess) != reg::kSuccess) {
+            return std::string();
+        }
+        std::uint32_t currentId = 0;
+        if (RegQueryDword(registry, key.Get(), "CurrentID", &currentId) != reg::kSuccess) {
+            return std::string();
+        }
+        key.Close();
+        char path[512];
+        std::snprintf(path, sizeof(path), "%s\\Location%d", kLocationsKeyPath,
+                      static_cast<int>(currentId));
+        if (key.Open(RegRoot::kLocalMachine, path, reg::kAllAccess) != reg::kSuccess) {
+            return std::string();
+        }
+        // Cleared first: a value stored without its NUL must not run into an older, longer
+        // prefix that an emptied field left behind.
+        std::memset(m_szOutsideAccess, 0, sizeof(m_szOutsideAccess));
+        if (RegQueryText(registry, key.Get(), "OutsideAccess", m_szOutsideAccess, 255) !=
+            reg::kSuccess) {
+            std::memset(m_szOutsideAccess, 0, sizeof(m_szOutsideAccess));
+            return std::string();
+        }
+    }
+    return std::string(m_szOutsideAccess);
+}
+
+void CCallWaitingControl::SetOutsideAccess(const std::string& prefix) {
+    std::memset(m_szOutsideAccess, 0, sizeof(m_szOutsideAccess));
+    // A text longer than the buffer keeps only the characters that could ever be dialled, so
+    // that cutting it can never change the number.
+    std::string text =
+        prefix.size() < sizeof(m_szOutsideAccess) ? prefix : FilterOutsideLine(prefix);
+    std::size_t length = std::min(text.size(), sizeof(m_szOutsideAccess) - 1);
+    std::memcpy(m_szOutsideAccess, text.data(), length);
+}
+
+RegRoot CCallWaitingControl::GetAutorunRoot() const {
+    // The class-GUID layout means the NT family: the value goes to the user's own Run key.
+    return m_pModem->IsLegacyKey() ? RegRoot::kLocalMachine : RegRoot::kCurrentUser;
+}
+
+void CCallWaitingControl::SetAutorun(bool bOn) {
+    IRegistry& registry = *m_platform.registry;
+    CRegKey key(registry);
+    if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kAllAccess) != reg::kSuccess) {
+        return;
+    }
+    char path[256] = {};
+    std::uint32_t length = 0;
+    if (m_platform.module != nullptr) {
+        length = m_platform.module->GetFileName(path, 255);
+    }
+    if (bOn) {
+        registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, path, length + 1);
+    } else {
+        registry.DeleteValue(key.Get(), kAutorunValueName);
+    }
+}
+
+bool CCallWaitingControl::IsAutorun() {
+    IRegistry& registry = *m_platform.registry;
+    CRegKey key(registry);
+    if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kAllAccess) != reg::kSuccess) {
+        return false;
+    }
+    char path[256] = {};
+    return RegQueryText(registry, key.Get(), kAutorunValueName, path, 255) == reg::kSuccess;
+}
