@@ -43,6 +43,8 @@ const char kUsage[] =
     "  --idle-exit SEC    exit after SEC seconds without a received byte; 0 never (600)\n"
     "  --verbose          trace commands and replies on stderr\n"
     "  --help             this text\n"
+    "Exit status 0 after SIGTERM/SIGINT/SIGHUP, the idle time or a hang-up (which waits\n"
+    "until the last answer was read, at most 5 s); 1 when the line fails; 2 on bad usage.\n"
     "Profile keys (as --KEY VALUE or in the profile file):\n";
 
 volatile sig_atomic_t g_nSignalPipe = -1;
