@@ -21,6 +21,12 @@ inline constexpr int kMaxModemKeys = 255;
 std::string BuildModemKeyPath(int nKeyIndex, bool bLegacy);
 // A copy of the text with every blank (0x20) removed; tabs and other white space stay.
 std::string StripSpaces(std::string_view text);
+// "UserInit" as the record keeps it: blanks removed, a to z upper-cased.
+std::string NormaliseUserInit(std::string_view text);
+// The COM port number of an "AttachedTo" text: the decimal number that stands after its first
+// three characters (not compared). 0 when there is none, when it does not fit an int, or when
+// it is -1, which stands for a subkey that does not exist.
+int PortFromAttachedTo(std::string_view attachedTo);
 
 // What the latest ReadUserInit found in the registry.
 enum class UserInitStatus { kAbsent, kPresent, kTooLong };

@@ -1,0 +1,252 @@
+#include "modem/modem_info.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "modem/replies.h"
+#include "platform/registry.h"
+
+namespace {
+
+// Each value is read into 256 bytes with a declared capacity of 255, so that whatever is
+// read stays zero-terminated; a longer value does not fit and counts as absent.
+constexpr std::uint32_t kValueCapacity = 255;
+constexpr std::size_t kValueBufferSize = 256;
+
+enum class ValueRead { kAbsent, kPresent, kTooLong };
+
+ValueRead ReadText(IRegistry& registry, RegKey key, const char* name, std::string* text) {
+    char buffer[kValueBufferSize] = {};
+    long result = RegQueryText(registry, key, name, buffer, kValueCapacity);
+    if (result == reg::kSuccess) {
+        *text = buffer;
+        return ValueRead::kPresent;
+    }
+    return result == reg::kMoreData ? ValueRead::kTooLong : ValueRead::kAbsent;
+}
+
+int ReadPort(IRegistry& registry, RegKey key) {
+    std::string attachedTo;
+    if (ReadText(registry, key, "AttachedTo", &attachedTo) != ValueRead::kPresent) {
+        return 0;
+    }
+    return PortFromAttachedTo(attachedTo);
+}
+
+char ToUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::string BuildModemKeyPath(int nKeyIndex, bool bLegacy) {
+    char number[16];
+    std::snprintf(number, sizeof(number), "%.4d", nKeyIndex);
+    return std::string(bLegacy ? kModemLegacyKeyPath : kModemClassKeyPath) + number;
+}
+
+std::string StripSpaces(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (char c : text) {
+        if (c != ' ') {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string NormaliseUserInit(std::string_view text) {
+    std::string result = StripSpaces(text);
+    for (char& c : result) {
+        c = ToUpperAscii(c);
+    }
+    return result;
+}
+
+int PortFromAttachedTo(std::string_view attachedTo) {
+    if (attachedTo.size() < 4) {
+        return 0;
+    }
+    std::string_view rest = attachedTo.substr(3);
+    std::size_t i = 0;
+    while (i < rest.size() && IsWhiteSpace(rest[i])) {
+        ++i;
+    }
+    bool bNegative = false;
+    if (i < rest.size() && (rest[i] == '+' || rest[i] == '-')) {
+        bNegative = rest[i] == '-';
+        ++i;
+    }
+    long long number = 0;
+    bool bDigits = false;
+    for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i) {
+        bDigits = true;
+        number = number * 10 + (rest[i] - '0');
+        if (number > std::numeric_limits<int>::max()) {
+            // A port name that no device can have; reading it on would overflow.
+            return 0;
+        }
+    }
+    if (!bDigits) {
+        return 0;
+    }
+    int port = static_cast<int>(bNegative ? -number : number);
+    return port == -1 ? 0 : port;
+}
+
+ModemInfo::ModemInfo(const Platform& platform, int nKeyIndex)
+    : m_platform(platform), m_nKeyIndex(nKeyIndex) {
+    try {
+        ReadFromRegistry();
+    } catch (...) {
+        m_platform.log->Write("*** ModemInfo \n");
+        throw;
+    }
+}
+
+ModemInfo::~ModemInfo() = default;
+
+void ModemInfo::ReadFromRegistry() {
+    IRegistry& registry = *m_platform.registry;
+    CRegKey key(registry);
+    // The class-GUID layout first; the legacy layout only where that subkey is missing.
+    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, false).c_str(),
+                 reg::kQueryValue) != reg::kSuccess) {
+        m_bLegacyKey = true;
+        if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, true).c_str(),
+                     reg::kQueryValue) != reg::kSuccess) {
+            return;
+        }
+    }
+    m_nComPort = ReadPort(registry, key.Get());
+
+    std::string text;
+    ValueRead userInit = ReadText(registry, key.Get(), "UserInit", &text);
+    if (userInit == ValueRead::kPresent) {
+        m_strUserInit = NormaliseUserInit(text);
+        m_userInitStatus = UserInitStatus::kPresent;
+    } else {
+        m_userInitStatus =
+            userInit == ValueRead::kTooLong ? UserInitStatus::kTooLong : UserInitStatus::kAbsent;
+    }
+    if (ReadText(registry, key.Get(), "Model", &text) == ValueRead::kPresent) {
+        m_strName = text;
+    }
+}
+
+const std::string& ModemInfo::ReadUserInit() {
+    m_strUserInit.clear();
+    m_userInitStatus = UserInitStatus::kAbsent;
+    IRegistry& registry = *m_platform.registry;
+    CRegKey key(registry);
+    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, m_bLegacyKey).c_str(),
+                 reg::kQueryValue) != reg::kSuccess) {
+        return m_strUserInit;
+    }
+    std::string text;
+    switch (ReadText(registry, key.Get(), "UserInit", &text)) {
+        case ValueRead::kPresent:
+            m_strUserInit = NormaliseUserInit(text);
+            m_userInitStatus = UserInitStatus::kPresent;
+            break;
+        case ValueRead::kTooLong:
+            m_userInitStatus = UserInitStatus::kTooLong;
+            break;
+        case ValueRead::kAbsent:
+            break;
+    }
+    return m_strUserInit;
+}
+
+void ModemInfo::ReloadModel() {
+    IRegistry& registry = *m_platform.registry;
+    CRegKey key(registry);
+    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, m_bLegacyKey).c_str(),
+                 reg::kQueryValue) != reg::kSuccess) {
+        return;
+    }
+    std::string model;
+    if (ReadText(registry, key.Get(), "Model", &model) == ValueRead::kPresent) {
+        m_strName = model;
+    }
+}
+
+bool ModemInfo::FindKeyByModel(const std::string& reportedModel) {
+    IRegistry& registry = *m_platform.registry;
+    const std::string reported = StripSpaces(reportedModel);
+    for (int i = 0; i < kMaxModemKeys; ++i) {
+        CRegKey key(registry);
+        if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(i, m_bLegacyKey).c_str(),
+                     reg::kQueryValue) != reg::kSuccess) {
+            return false;
+        }
+        if (ReadPort(registry, key.Get()) != m_nComPort) {
+            continue;
+        }
+        std::string model;
+        if (ReadText(registry, key.Get(), "Model", &model) == ValueRead::kPresent &&
+            reported.find(StripSpaces(model)) != std::string::npos) {
+            m_nKeyIndex = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ModemInfo::ConnectToModem() {
+    if (m_nComPort <= 0) {
+        return false;
+    }
+    try {
+        m_pPort = std::make_unique<CSerialPort>(m_platform, m_nComPort);
+        if (!m_pPort->Open() || !m_pPort->ResetAndCheckMaker()) {
+            m_pPort.reset();
+            return false;
+        }
+        std::string reported = m_pPort->QueryModel();
+        // The record may stem from another subkey on the same port: find the one whose
+        // installed model is the one that answers. Without it the port stays open; the
+        // scan drops the record, and with it the port.
+        if (!EqualsNoCase(reported, m_strName) && !FindKeyByModel(reported)) {
+            return false;
+        }
+        ReloadModel();
+        m_strName += " (COM" + std::to_string(m_nComPort) + ")";
+        return true;
+    } catch (...) {
+        m_pPort.reset();
+        m_platform.log->Write("*** Connect to modem \n");
+        throw;
+    }
+}
+
+bool ModemInfo::ProbeCallWaiting() {
+    if (!m_pPort) {
+        return false;
+    }
+    return IsCallWaitingReplyOk(m_pPort->Exchange("at+pcw?\r"));
+}
+
+bool ModemInfo::ProbeCountry() {
+    if (!m_pPort) {
+        return false;
+    }
+    return IsGermanCountryValue(m_pPort->Query("at+gci?\r"));
+}
