@@ -2,6 +2,8 @@
 // program's dialog code, for looking at the layouts and for testing ui-inspect.
 //
 //   ui-preview DIALOG-ID          the bare template, as the resource compiler made it
+//   ui-preview --catalogue FILE   writes the texts 100 to 199 and the items of menu 125
+//                                 of the thread's language to FILE (UTF-8) and ends
 //   ui-preview DIALOG-ID --fill   with the texts of the current language put in the way
 //                                 the dialogs do it, the scan-dependent controls of the
 //                                 main dialog shown with two sample modems, the bold
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "ui/resource.h"
 
@@ -164,11 +167,75 @@ INT_PTR CALLBACK PreviewProc(HWND dlg, UINT msg, WPARAM, LPARAM lp) {
     }
 }
 
+void Escaped(FILE* f, const wchar_t* text) {
+    for (const wchar_t* p = text; *p; ++p) {
+        if (*p == L'\r') {
+            std::fputs("\\r", f);
+        } else if (*p == L'\n') {
+            std::fputs("\\n", f);
+        } else if (*p == L'\\') {
+            std::fputs("\\\\", f);
+        } else {
+            char utf8[8] = {};
+            int n = WideCharToMultiByte(CP_UTF8, 0, p, 1, utf8, sizeof utf8, nullptr, nullptr);
+            std::fwrite(utf8, 1, static_cast<size_t>(n), f);
+        }
+    }
+}
+
+void DumpMenu(FILE* f, HMENU menu, int depth) {
+    int n = GetMenuItemCount(menu);
+    for (int k = 0; k < n; ++k) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW mi = {};
+        mi.cbSize = sizeof mi;
+        mi.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+        mi.dwTypeData = text;
+        mi.cch = 255;
+        GetMenuItemInfoW(menu, static_cast<UINT>(k), TRUE, &mi);
+        std::fprintf(f, "menu\t%d\t%s\t%u\t", depth,
+                     (mi.fType & MFT_SEPARATOR) ? "separator"
+                     : mi.hSubMenu              ? "popup"
+                                                : "item",
+                     mi.hSubMenu ? 0u : mi.wID);
+        Escaped(f, text);
+        std::fputs("\n", f);
+        if (mi.hSubMenu)
+            DumpMenu(f, mi.hSubMenu, depth + 1);
+    }
+}
+
+// The catalogue as this thread's language sees it: "text<TAB>id<TAB>found<TAB>text"
+// and "menu<TAB>depth<TAB>kind<TAB>id<TAB>text" lines.
+int WriteCatalogue(const char* path) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return 4;
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    for (int id = 100; id < 200; ++id) {
+        const wchar_t* text = nullptr;
+        // With a buffer size of 0 the string's own read-only copy is returned.
+        int len = LoadStringW(inst, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+        std::wstring copy = len > 0 && text ? std::wstring(text, static_cast<size_t>(len)) : L"";
+        std::fprintf(f, "text\t%d\t%d\t", id, len > 0 ? 1 : 0);
+        Escaped(f, copy.c_str());
+        std::fputs("\n", f);
+    }
+    if (HMENU menu = LoadMenuW(inst, MAKEINTRESOURCEW(IDR_TRAY))) {
+        DumpMenu(f, menu, 0);
+        DestroyMenu(menu);
+    }
+    std::fclose(f);
+    return 0;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
+    if (std::strncmp(cmdLine, "--catalogue ", 12) == 0)
+        return WriteCatalogue(cmdLine + 12);
     int id = 0;
     char option[32] = {};
     if (std::sscanf(cmdLine, "%d %31s", &id, option) < 1)

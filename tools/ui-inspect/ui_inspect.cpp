@@ -5,6 +5,7 @@
 //   ui-inspect list
 //   ui-inspect wait   SPEC [--gone]          until a matching window exists (or is gone)
 //   ui-inspect dump   SPEC                   the window, its controls and its tool tips
+//   ui-inspect children SPEC                 every window inside it, with screen rectangles
 //   ui-inspect chars  SPEC ID TEXT           types TEXT into control ID (one WM_CHAR each)
 //   ui-inspect paste  SPEC ID TEXT           puts TEXT on the clipboard and sends WM_PASTE
 //   ui-inspect settext SPEC ID TEXT          replaces the control's text (WM_SETTEXT)
@@ -468,7 +469,7 @@ std::string Tooltips(HWND dialog) {
                    ", \"tooltip_style\": " + Hex(GetWindowLongPtrW(tip, GWL_STYLE)) +
                    ", \"flags\": " + Hex(ti.uFlags) +
                    ", \"hwnd\": " + Hex(reinterpret_cast<UINT_PTR>(ti.hwnd)) +
-                   ", \"uid\": " + Hex(ti.uId) +
+                   ", \"uid\": " + Hex(ti.uId) + ", \"rect_px\": " + PxArray(ti.rect) +
                    ", \"control_id\": " + (tool ? Num(GetDlgCtrlID(tool)) : "null") +
                    ", \"text_id\": " + textId + ", \"text\": " + Quote(text.data()) + "}";
         }
@@ -553,6 +554,32 @@ int List() {
                ", \"px\": " + PxArray(r) + "}";
     }
     Print(out + "\n]");
+    return 0;
+}
+
+BOOL CALLBACK CollectChild(HWND h, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+// All windows inside one, at any depth (the icons in the taskbar, for instance).
+int Children(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&all));
+    std::string out = "[";
+    bool first = true;
+    for (HWND h : all) {
+        RECT r = {};
+        GetWindowRect(h, &r);
+        out += first ? "\n  " : ",\n  ";
+        first = false;
+        out += "{\"hwnd\": " + Hex(reinterpret_cast<UINT_PTR>(h)) +
+               ", \"parent\": " + Hex(reinterpret_cast<UINT_PTR>(GetParent(h))) +
+               ", \"id\": " + Num(GetDlgCtrlID(h)) + ", \"class\": " + Quote(ClassOf(h)) +
+               ", \"text\": " + Quote(TextOf(h)) + ", \"visible\": " + Bool(IsWindowVisible(h)) +
+               ", \"screen_px\": " + PxArray(r) + "}";
+    }
+    Print(out + (first ? "]" : "\n]"));
     return 0;
 }
 
@@ -666,7 +693,8 @@ int Tray(HWND owner, UINT uid, DWORD message) {
 
 int Usage() {
     Print(
-        "{\"error\": \"usage: ui-inspect list|wait|dump|chars|paste|settext|click|post|send|"
+        "{\"error\": \"usage: ui-inspect "
+        "list|wait|dump|children|chars|paste|settext|click|post|send|"
         "progress|menu|tray|tray-delete|taskbar-created|clipboard [--hwnd H] [--title T] "
         "[--class C] [--process NAME] [--timeout MS] ...\"}");
     return 2;
@@ -719,6 +747,8 @@ int Run(int argc, wchar_t** argv) {
 
     if (cmd == L"dump")
         return Dump(w);
+    if (cmd == L"children")
+        return Children(w);
     if (cmd == L"chars" || cmd == L"paste" || cmd == L"settext") {
         HWND c = ctl();
         if (!c || !arg(1))
