@@ -404,7 +404,7 @@ private:
     std::string m_strPath;
     std::shared_ptr<CPosixSerialPorts::Shared> m_shared;
     SerialLineSettings m_shadow{};
-    std::optional<termios> m_reference;  // unset until a SetState on this device
+    std::optional<termios> m_reference;  // unset until a SetState on this device path
     SerialTimeouts m_timeouts{};
 };
 
