@@ -43,19 +43,27 @@ class ScanTest(unittest.TestCase):
             {"index": 8, "AttachedTo": "COM7", "Model": MODEL},
         ]))
         with CommandClock(cls.sims.values()) as clock:
-            cls.result, cls.seconds = machine.prefix.run(scan_exe())
+            cls.exit_code, cls.lines, cls.stderr, _ = machine.prefix.run_timed(scan_exe())
         cls.clock = clock
 
     def test_lists_the_supported_german_modems_after_the_warning_for_the_other_country(self):
         self.assertEqual(
-            "warning\t1\tORVA 56k V.92 (COM4)\n"
-            "modem\t0\tORVA 56k V.92 (COM3)\t0\tATS7=60L2\n"
-            "modem\t1\tORVA 56k V.92 (COM8)\t6\t&K3\n"
-            "count\t2\n",
-            self.result.stdout, self.result.stderr)
+            ["warning\t1\tORVA 56k V.92 (COM4)",
+             "modem\t0\tORVA 56k V.92 (COM3)\t0\tATS7=60L2",
+             "modem\t1\tORVA 56k V.92 (COM8)\t6\t&K3",
+             "count\t2"],
+            [line for _, line in self.lines], self.stderr)
+
+    def test_the_warning_is_printed_while_the_scan_goes_on(self):
+        # The warning for COM4 is out before the modem after it is asked anything, not
+        # only when the program ends some seconds later.
+        warned = next(when for when, line in self.lines if line.startswith("warning"))
+        next_asked = self.clock.first(6, "at&f\\r")
+        self.assertIsNotNone(next_asked)
+        self.assertLess(warned, next_asked + 0.5)
 
     def test_exit_code_says_supported_modems_were_found(self):
-        self.assertEqual(0, self.result.returncode, self.result.stderr)
+        self.assertEqual(0, self.exit_code, self.stderr)
 
     def test_each_modem_received_exactly_its_probes(self):
         expected = {

@@ -147,6 +147,32 @@ class WinePrefix:
                                 capture_output=True, text=True, timeout=timeout)
         return result, time.monotonic() - start
 
+    def run_timed(self, exe, *args, timeout=300):
+        """Runs a Windows program to its end, noting when each line of its output arrived.
+
+        Returns (exit code, [(monotonic seconds, line without its end)], stderr, seconds).
+        """
+        start = time.monotonic()
+        proc = subprocess.Popen([wine64(), str(exe), *map(str, args)], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        stderr = []
+        reader = threading.Thread(target=lambda: stderr.append(proc.stderr.read()), daemon=True)
+        reader.start()
+        lines = []
+        try:
+            for line in proc.stdout:
+                lines.append((time.monotonic(), line.rstrip("\n")))
+            proc.wait(timeout=timeout)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            reader.join(timeout=10)
+            proc.stdout.close()
+            proc.stderr.close()
+        return proc.returncode, lines, "".join(stderr), time.monotonic() - start
+
     def popen(self, exe, *args):
         return subprocess.Popen([wine64(), str(exe), *map(str, args)], env=self.env,
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
