@@ -1,0 +1,161 @@
+#include "app/tray_icon.h"
+
+#include <cstring>
+
+#include "ui/text.h"
+#include "ui/win_handles.h"
+
+namespace {
+
+// The first form of the notification record: every shell takes it, and its tip has room for
+// 64 characters with the NUL.
+constexpr DWORD kIconDataSize = NOTIFYICONDATAA_V1_SIZE;
+constexpr int kTipSize = 64;
+
+class CWin32TrayShell : public ITrayShell {
+public:
+    BOOL NotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) override {
+        return Shell_NotifyIconA(nMessage, pData);
+    }
+    HMENU LoadMenuResource(UINT nId) override {
+        return LoadMenuA(GetResourceInstance(), MAKEINTRESOURCEA(nId));
+    }
+};
+
+}  // namespace
+
+const UINT CTrayIcon::s_nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
+ITrayShell& GetWin32TrayShell() {
+    static CWin32TrayShell s_shell;
+    return s_shell;
+}
+
+LRESULT CTrayWindowHook::HandleMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    CTrayIcon* pOwner = m_pOwner;
+    if (pOwner != nullptr) {
+        if (nMsg == pOwner->m_iconData.uCallbackMessage && m_hTarget == pOwner->m_iconData.hWnd) {
+            pOwner->OnIconMessage(wParam, lParam);
+        } else if (nMsg == CTrayIcon::s_nTaskbarCreated && CTrayIcon::s_nTaskbarCreated != 0) {
+            pOwner->OnTaskbarRecreated(wParam, lParam);
+        }
+    }
+    // Every message, the callback message included, still reaches the window's own procedure.
+    return PassOn(nMsg, wParam, lParam);
+}
+
+CTrayIcon::CTrayIcon(UINT nId, ITrayShell& shell) : m_shell(shell) {
+    std::memset(&m_iconData, 0, sizeof m_iconData);
+    m_iconData.cbSize = kIconDataSize;
+    m_iconData.uID = nId;
+    m_windowHook.m_pOwner = this;
+    m_topLevelHook.m_pOwner = this;
+    if (LoadStringA(GetResourceInstance(), nId, m_iconData.szTip, kTipSize) <= 0) {
+        m_iconData.szTip[0] = '\0';
+    }
+}
+
+CTrayIcon::~CTrayIcon() {
+    ShowResourceIcon(0);
+}
+
+void CTrayIcon::BindWindow(HWND hWnd, UINT nCallbackMessage) {
+    m_iconData.hWnd = hWnd;
+    m_iconData.uCallbackMessage = nCallbackMessage;
+    HWND hTopLevel = nullptr;
+    if (hWnd != nullptr) {
+        hTopLevel = GetAncestor(hWnd, GA_ROOT);
+        m_windowHook.HookTo(hWnd);
+    } else {
+        m_windowHook.HookTo(nullptr);
+    }
+    if (hTopLevel == hWnd) {
+        // A top-level window sees the broadcast itself; a watcher left on the top-level window
+        // of an earlier binding would announce it twice.
+        m_topLevelHook.HookTo(nullptr);
+        return;
+    }
+    m_topLevelHook.HookTo(hTopLevel);
+}
+
+bool CTrayIcon::ShowResourceIcon(UINT nId) {
+    HICON hIcon = nullptr;
+    if (nId != 0) {
+        if (LoadStringA(GetResourceInstance(), nId, m_iconData.szTip, kTipSize) <= 0) {
+            m_iconData.szTip[0] = '\0';
+        }
+        hIcon = LoadIconA(GetResourceInstance(), MAKEINTRESOURCEA(nId & 0xFFFF));
+    }
+    return UpdateIcon(hIcon, nullptr);
+}
+
+bool CTrayIcon::UpdateIcon(HICON hIcon, const char* pszTip) {
+    DWORD nOperation;
+    m_iconData.uFlags = 0;
+    if (hIcon != nullptr) {
+        nOperation = m_iconData.hIcon != nullptr ? NIM_MODIFY : NIM_ADD;
+        m_iconData.hIcon = hIcon;
+        m_iconData.uFlags = NIF_ICON;
+    } else {
+        if (m_iconData.hIcon == nullptr) {
+            return true;  // nothing shown, nothing to remove
+        }
+        nOperation = NIM_DELETE;
+    }
+    if (pszTip != nullptr) {
+        // Always terminated inside the 64 bytes the shell reads.
+        lstrcpynA(m_iconData.szTip, pszTip, kTipSize);
+    }
+    if (m_iconData.szTip[0] != '\0') {
+        m_iconData.uFlags |= NIF_TIP;
+    }
+    if (m_iconData.uCallbackMessage != 0 && m_iconData.hWnd != nullptr) {
+        m_iconData.uFlags |= NIF_MESSAGE;
+    }
+    const BOOL bResult = m_shell.NotifyIcon(nOperation, &m_iconData);
+    if (nOperation == NIM_DELETE || !bResult) {
+        m_iconData.hIcon = nullptr;  // a failed add is tried again by the next call
+    }
+    return bResult != FALSE;
+}
+
+LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
+    if (nIconId != m_iconData.uID) {
+        return 0;
+    }
+    if (nMouseMessage != WM_RBUTTONUP && nMouseMessage != WM_LBUTTONDBLCLK) {
+        return 0;
+    }
+    CMenuHandle menu(m_shell.LoadMenuResource(m_iconData.uID));
+    if (!menu) {
+        return 0;
+    }
+    HMENU hPopup = GetSubMenu(menu.Get(), 0);
+    if (hPopup == nullptr) {
+        return 0;
+    }
+    HWND hWnd = m_iconData.hWnd;
+    if (nMouseMessage == WM_RBUTTONUP) {
+        SetMenuDefaultItem(hPopup, 0, TRUE);
+        POINT point{};
+        GetCursorPos(&point);
+        // The menu only closes on a click elsewhere when its owner is in the foreground, and
+        // only reliably after the owner has seen one more message once it is gone.
+        SetForegroundWindow(hWnd);
+        TrackPopupMenu(hPopup, 0, point.x, point.y, 0, hWnd, nullptr);
+        PostMessageA(hWnd, WM_NULL, 0, 0);
+    } else {
+        const UINT nCommand = GetMenuItemID(hPopup, 0);
+        SendMessageA(hWnd, WM_COMMAND, static_cast<WPARAM>(nCommand & 0xFFFF), 0);
+    }
+    return 1;
+}
+
+LRESULT CTrayIcon::OnTaskbarRecreated(WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    HICON hIcon = m_iconData.hIcon;
+    m_iconData.hIcon = nullptr;
+    if (hIcon != nullptr) {
+        UpdateIcon(hIcon, nullptr);
+    }
+    return 0;
+}

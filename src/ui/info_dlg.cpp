@@ -1,0 +1,30 @@
+#include "ui/info_dlg.h"
+
+#include "ui/resource.h"
+#include "ui/text.h"
+
+HFONT CreateBoldDialogFont() {
+    return CreateFontA(12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+}
+
+CInfoDlg::CInfoDlg() : CDialog(IDD_INFO) {}
+
+bool CInfoDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_font.Reset(CreateBoldDialogFont());
+    SendMessageA(GetDlgItem(IDC_INFO_LINE), WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()),
+                 TRUE);
+    SetWindowText(LoadText(IDS_CLOSING).c_str());
+    SetDlgItemText(IDC_INFO_LINE, LoadText(IDS_NO_MODEM));
+    SetDlgItemText(IDC_INFO_EXIT, LoadText(IDS_EXIT));
+    return true;
+}
+
+bool CInfoDlg::OnCommand(WORD nId, WORD nCode, HWND hControl) {
+    if (nId == IDC_INFO_EXIT && nCode == BN_CLICKED) {
+        OnOK();
+        return true;
+    }
+    return CDialog::OnCommand(nId, nCode, hControl);
+}

@@ -1,0 +1,27 @@
+// CInfoDlg: shown instead of the main window when the scan found no supported modem; closing
+// it ends the program.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/dialog.h"
+#include "ui/win_handles.h"
+
+class CInfoDlg : public CDialog {
+public:
+    CInfoDlg();
+
+    // The bold font of line 1043 while the object lives (null before the first opening).
+    HFONT GetBoldFont() const { return m_font.Get(); }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD nId, WORD nCode, HWND hControl) override;
+
+private:
+    CFontHandle m_font;
+};
+
+// The bold "MS Sans Serif" of the tool's emphasised lines (height 12, weight 700); the main
+// dialog uses the same font for its modem name.
+HFONT CreateBoldDialogFont();

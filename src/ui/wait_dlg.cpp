@@ -1,0 +1,78 @@
+#include "ui/wait_dlg.h"
+
+#include <commctrl.h>
+
+#include "ui/resource.h"
+#include "ui/text.h"
+
+namespace {
+constexpr UINT_PTR kProgressTimerId = 1;
+constexpr UINT kProgressPeriod = 500;
+}  // namespace
+
+CWaitDlg::CWaitDlg() : CDialog(IDD_WAIT) {}
+
+void CWaitDlg::PrepareRun() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bCloseRequested = false;
+}
+
+void CWaitDlg::RequestClose() {
+    HWND hWnd;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bCloseRequested = true;
+        hWnd = m_hWndOpen;
+    }
+    // Sent outside the lock: the window's thread takes the lock in its own handlers.
+    if (hWnd != nullptr) {
+        SendMessageA(hWnd, WM_CLOSE, 0, 0);
+    }
+}
+
+bool CWaitDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_hProgress = GetDlgItem(IDC_WAIT_PROGRESS);
+    m_timer.Start(m_hWnd, kProgressTimerId, kProgressPeriod);
+    SendMessageA(m_hProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 9));
+    SendMessageA(m_hProgress, PBM_SETSTEP, 1, 0);
+    SendMessageA(m_hProgress, PBM_SETPOS, 0, 0);
+    SetDlgItemText(IDC_WAIT_TEXT, LoadText(IDS_WAIT_TEXT));
+
+    bool bAlreadyRequested;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        bAlreadyRequested = m_bCloseRequested;
+        if (!bAlreadyRequested) {
+            m_hWndOpen = m_hWnd;  // from now on a request reaches the window
+        }
+    }
+    if (bAlreadyRequested) {
+        // The work ended before the window existed: end the run before it is ever shown.
+        OnClose();
+    }
+    return true;
+}
+
+void CWaitDlg::OnTimer(UINT_PTR /*nId*/) {
+    SendMessageA(m_hProgress, PBM_STEPIT, 0, 0);
+}
+
+void CWaitDlg::OnClose() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hWndOpen = nullptr;
+    }
+    m_timer.Stop();
+    CDialog::OnClose();
+}
+
+void CWaitDlg::OnDestroy() {
+    // However the window ends, it takes no more requests and leaves no timer behind.
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hWndOpen = nullptr;
+    }
+    m_timer.Stop();
+    m_hProgress = nullptr;
+}

@@ -1,0 +1,38 @@
+// CWaitDlg: the small modal window with a running progress bar that is shown while a worker
+// thread talks to the modem. It does not know what it waits for; the worker ends it.
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+
+#include "ui/dialog.h"
+#include "ui/win_handles.h"
+
+class CWaitDlg : public CDialog {
+public:
+    CWaitDlg();
+
+    // Call before the worker thread starts: forgets a close request of an earlier run.
+    void PrepareRun();
+    // Any thread: ends the current or the next modal run. When the window exists it gets
+    // WM_CLOSE and the call returns once that is handled; when the worker is faster than the
+    // window, the request is kept and the window ends itself as soon as it is created.
+    void RequestClose();
+
+    bool IsTimerRunning() const { return m_timer.IsRunning(); }
+
+protected:
+    bool OnInitDialog() override;
+    void OnTimer(UINT_PTR nId) override;
+    void OnClose() override;
+    void OnDestroy() override;
+
+private:
+    HWND m_hProgress = nullptr;  // control 1041
+    CWindowTimer m_timer;        // id 1, every 500 ms
+
+    std::mutex m_mutex;
+    bool m_bCloseRequested = false;  // guarded by m_mutex
+    HWND m_hWndOpen = nullptr;       // guarded by m_mutex: the window while it takes requests
+};
