@@ -38,8 +38,11 @@ public:
 
     static bool IsSupportedModel(std::string name);
 
+    // Destroys record n and closes the gap; returns the new count. An index outside the list
+    // changes nothing.
     int RemoveAt(int n);
-    ModemInfo* GetAt(int n) const { return m_apModems[n].get(); }
+    // Record n, owned by the list; null for an index outside the list.
+    ModemInfo* GetAt(int n) const { return n >= 0 && n < m_nCount ? m_apModems[n].get() : nullptr; }
     int GetCount() const { return m_nCount; }
     std::vector<std::string> GetNameList() const;
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,6 +13,15 @@
 #include "platform/user_exception.h"
 
 namespace {
+
+// Parameterised cases print as their name instead of a byte dump.
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kGuidBase =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";

@@ -4,10 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <optional>
 #include <string>
 
 namespace {
+
+// Parameterised cases print as their name instead of a byte dump.
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 template <typename Case>
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {

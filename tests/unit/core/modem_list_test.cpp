@@ -1,0 +1,428 @@
+// CModemList: the registry walk that fills the list, and the scan that probes every record
+// and keeps only supported modems set up for Germany.
+#include "modem/modem_list.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "modem_test_support.h"
+
+namespace {
+
+// Parameterised cases print as their name instead of a byte dump.
+template <typename Case>
+requires requires(const Case& c) {
+    c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+constexpr const char* kLoadLine = "*** Load reg entries \n";
+constexpr const char* kReduceLine = "*** reduce To Modem On Hold Supported \n";
+constexpr const char* kModel = "ORVA 56k V.92";
+
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+// --- LoadRegEntries ---
+
+struct Key {
+    int nKey;
+    const char* attachedTo;
+    bool bLegacy = false;
+};
+
+struct Record {
+    int nKey;
+    int nPort;
+    bool bLegacy = false;
+    bool operator==(const Record&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Record& r) {
+    return os << "{key " << r.nKey << ", COM" << r.nPort << (r.bLegacy ? ", legacy}" : "}");
+}
+
+struct LoadCase {
+    const char* name;
+    std::vector<Key> keys;
+    std::vector<Record> expected;
+};
+
+std::vector<Record> Records(const CModemList& list) {
+    std::vector<Record> records;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        const ModemInfo* info = list.GetAt(i);
+        records.push_back({info->GetKeyIndex(), info->GetComPort(), info->IsLegacyKey()});
+    }
+    return records;
+}
+
+class LoadRegEntriesTest : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadRegEntriesTest, KeepsOneRecordPerPortInSubkeyOrder) {
+    FakePlatform fake;
+    for (const Key& key : GetParam().keys) {
+        fake.AddModemKey(key.nKey, key.attachedTo, kModel, nullptr, key.bLegacy);
+    }
+    CModemList list(fake.platform);
+    list.LoadRegEntries();
+    EXPECT_EQ(Records(list), GetParam().expected);
+    EXPECT_EQ(list.GetAt(list.GetCount()), nullptr);
+    EXPECT_TRUE(fake.log.GetLines().empty());
+    EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
+    EXPECT_TRUE(fake.serial.GetOpenedNames().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registries, LoadRegEntriesTest,
+    ::testing::Values(
+        LoadCase{"NoModems", {}, {}},
+        LoadCase{
+            "LowestSubkeyWinsAPort", {{0, "COM3"}, {1, "COM1"}, {2, "COM3"}}, {{0, 3}, {1, 1}}},
+        LoadCase{"SubkeyWithoutPortSkipped", {{0, nullptr}, {1, "COM2"}}, {{1, 2}}},
+        LoadCase{"UnusablePortsSkipped",
+                 {{0, "COM0"}, {1, "COM-5"}, {2, "COM-1"}, {3, "COM"}, {4, "COM7"}},
+                 {{4, 7}}},
+        LoadCase{"GapEndsTheWalk", {{0, "COM1"}, {1, "COM2"}, {3, "COM4"}}, {{0, 1}, {1, 2}}},
+        LoadCase{"MissingFirstSubkeyEndsTheWalk", {{1, "COM2"}}, {}},
+        LoadCase{
+            "LegacyLayout", {{0, "COM1", true}, {1, "COM2", true}}, {{0, 1, true}, {1, 2, true}}},
+        LoadCase{"LayoutChosenPerSubkey",
+                 {{0, "COM1"}, {1, "COM2", true}, {1, "COM5", false}, {2, "COM3", true}},
+                 {{0, 1}, {1, 5}, {2, 3, true}}}),
+    CaseName<LoadCase>);
+
+TEST(ModemListTest, WalkStopsAtSubkey254) {
+    FakePlatform fake;
+    for (int i = 0; i <= 255; ++i) {
+        fake.AddModemKey(i, ("COM" + std::to_string(i + 1)).c_str(), kModel);
+    }
+    CModemList list(fake.platform);
+    list.LoadRegEntries();
+    ASSERT_EQ(list.GetCount(), CModemList::kCapacity);
+    EXPECT_EQ(list.GetAt(254)->GetComPort(), 255);
+    for (const RegOpenRecord& open : fake.registry.GetOpenLog()) {
+        EXPECT_EQ(open.path.find("0255"), std::string::npos);
+    }
+}
+
+// Opening one subkey runs out of memory.
+class FailingKeyRegistry : public CMemoryRegistry {
+public:
+    long OpenKey(RegRoot root, const char* path, std::uint32_t access, RegKey* key) override {
+        if (std::string(path).ends_with(m_failingSuffix)) {
+            throw std::bad_alloc();
+        }
+        return CMemoryRegistry::OpenKey(root, path, access, key);
+    }
+    std::string m_failingSuffix = "\\0002";
+};
+
+TEST(ModemListTest, FailureWhileBuildingARecordEndsTheWalkAndKeepsTheOthers) {
+    FakePlatform fake;
+    FailingKeyRegistry registry;
+    for (int i = 0; i < 4; ++i) {
+        registry.AddKey(RegRoot::kLocalMachine, BuildModemKeyPath(i, false));
+        registry.SetString(RegRoot::kLocalMachine, BuildModemKeyPath(i, false), "AttachedTo",
+                           "COM" + std::to_string(i + 1));
+    }
+    Platform platform = fake.platform;
+    platform.registry = &registry;
+    CModemList list(platform);
+    list.LoadRegEntries();
+    EXPECT_EQ(Records(list), (std::vector<Record>{{0, 1}, {1, 2}}));
+    EXPECT_EQ(fake.log.GetLines(), (std::vector<std::string>{"*** ModemInfo \n", kLoadLine}));
+}
+
+// --- RemoveAt, GetAt, GetNameList ---
+
+class ModemListContentTest : public ::testing::Test {
+protected:
+    FakePlatform fake;
+    CModemList list{fake.platform};
+
+    void SetUp() override {
+        const char* models[] = {"A", "B", "C", "D"};
+        for (int i = 0; i < 4; ++i) {
+            fake.AddModemKey(i, ("COM" + std::to_string(i + 1)).c_str(), models[i]);
+        }
+        list.LoadRegEntries();
+        ASSERT_EQ(list.GetCount(), 4);
+    }
+};
+
+TEST_F(ModemListContentTest, RemoveAtKeepsTheOrderOfTheRest) {
+    struct {
+        int n;
+        std::vector<std::string> after;
+    } steps[] = {{1, {"A", "C", "D"}}, {2, {"A", "C"}},
+                 {0, {"C"}},           {1, {"C"}},  // outside the list: nothing changes
+                 {-1, {"C"}},          {0, {}}};
+    for (const auto& step : steps) {
+        EXPECT_EQ(list.RemoveAt(step.n), static_cast<int>(step.after.size())) << step.n;
+        EXPECT_EQ(list.GetNameList(), step.after) << step.n;
+        EXPECT_EQ(list.GetAt(list.GetCount()), nullptr);
+    }
+    EXPECT_EQ(list.GetAt(-1), nullptr);
+    EXPECT_EQ(list.GetAt(CModemList::kCapacity), nullptr);
+}
+
+TEST_F(ModemListContentTest, RemovedConnectedRecordReleasesItsPort) {
+    CFakeSerialPort& port = fake.serial.AddPort(2);
+    ScriptModem(port, [] {
+        FakeModemAnswers answers;
+        answers.strModel = "B";
+        return answers;
+    }());
+    ASSERT_TRUE(list.GetAt(1)->ConnectToModem());
+    EXPECT_TRUE(port.IsOpen());
+    list.RemoveAt(1);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(ModemListTest, NameListOfAnEmptyListIsEmpty) {
+    FakePlatform fake;
+    CModemList list(fake.platform);
+    list.LoadRegEntries();
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_TRUE(list.GetNameList().empty());
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_TRUE(fake.log.GetLines().empty());
+}
+
+TEST(ModemListTest, SupportedModelRuleOnDisplayNames) {
+    EXPECT_TRUE(CModemList::IsSupportedModel("ORVA 56k (COM3)"));
+    EXPECT_FALSE(CModemList::IsSupportedModel("orva 56k (com3)"));
+    EXPECT_FALSE(CModemList::IsSupportedModel("unknown"));
+}
+
+// --- ReduceToModemOnHoldSupported ---
+
+// Looks at the list while it is told about a modem, as the main window does.
+class RecordingSink : public ICountryWarningSink {
+public:
+    explicit RecordingSink(const CModemList*& list) : m_list(list) {}
+    void OnCountryWarning(int nIndex) override {
+        const ModemInfo* info = m_list->GetAt(nIndex);
+        m_warnings.emplace_back(nIndex, info != nullptr ? info->GetName() : "<empty slot>");
+        if (m_pCancelAfterFirst != nullptr) {
+            *m_pCancelAfterFirst = true;
+        }
+    }
+    std::vector<std::pair<int, std::string>> m_warnings;
+    std::atomic<bool>* m_pCancelAfterFirst = nullptr;
+
+private:
+    const CModemList*& m_list;
+};
+
+// One modem per entry, on COM n+1 from subkey n, with these answers and installed model.
+struct ScanModem {
+    FakeModemAnswers answers;
+    std::string installedModel = kModel;
+};
+
+ScanModem Good() {
+    ScanModem modem;
+    modem.answers.strModel = "\"ORVA 56k V.92\"";
+    return modem;
+}
+ScanModem WithoutCallWaiting() {
+    ScanModem modem = Good();
+    modem.answers.bCallWaiting = false;
+    return modem;
+}
+ScanModem Abroad() {
+    ScanModem modem = Good();
+    modem.answers.strCountry = "3D";
+    return modem;
+}
+ScanModem OtherModelAbroad() {
+    ScanModem modem = Good();
+    modem.answers.strModel = "ORVA 33k";
+    modem.answers.strCountry = "B5";
+    modem.installedModel = "ORVA 33k";
+    return modem;
+}
+ScanModem CountryWithoutValue() {
+    ScanModem modem = Good();
+    modem.answers.strCountry.reset();
+    return modem;
+}
+ScanModem Silent() {
+    ScanModem modem = Good();
+    modem.answers.bReset = false;
+    return modem;
+}
+ScanModem OtherMaker() {
+    ScanModem modem = Good();
+    modem.answers.strMaker = "ACME";
+    return modem;
+}
+ScanModem UnmatchedModel() {
+    ScanModem modem = Good();
+    modem.installedModel = "ORVA 56k V.92 Fax";  // not inside what the modem reports
+    return modem;
+}
+
+class ScanTest : public ::testing::Test {
+protected:
+    FakePlatform fake;
+    CModemList list{fake.platform};
+    const CModemList* pList = &list;
+    RecordingSink sink{pList};
+    std::vector<CFakeSerialPort*> ports;
+
+    void Install(const std::vector<ScanModem>& modems) {
+        for (std::size_t i = 0; i < modems.size(); ++i) {
+            const int n = static_cast<int>(i);
+            fake.AddModemKey(n, ("COM" + std::to_string(n + 1)).c_str(),
+                             modems[i].installedModel.c_str());
+            ports.push_back(&fake.AddModem(n + 1, modems[i].answers));
+        }
+        list.SetCountryWarningSink(&sink);
+        list.LoadRegEntries();
+        ASSERT_EQ(list.GetCount(), static_cast<int>(modems.size()));
+    }
+
+    std::vector<int> KeptPorts() const {
+        std::vector<int> kept;
+        for (int i = 0; i < list.GetCount(); ++i) {
+            kept.push_back(list.GetAt(i)->GetComPort());
+        }
+        return kept;
+    }
+};
+
+struct ScanCase {
+    const char* name;
+    std::vector<ScanModem> modems;
+    bool bCancel;
+    std::vector<int> kept;                              // COM ports, in list order
+    std::vector<std::pair<int, std::string>> warnings;  // index and name seen in that slot
+    std::vector<std::string> log;
+};
+
+class ScanCaseTest : public ScanTest, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(ScanCaseTest, KeepsSupportedModemsSetUpForGermany) {
+    const ScanCase& c = GetParam();
+    Install(c.modems);
+    list.m_bCancel = c.bCancel;
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(KeptPorts(), c.kept);
+    EXPECT_EQ(sink.m_warnings, c.warnings);
+    EXPECT_EQ(fake.log.GetLines(), c.log);
+    // Kept modems stay connected; every other port is released again.
+    for (CFakeSerialPort* port : ports) {
+        bool bKept = std::find(c.kept.begin(), c.kept.end(), port->GetPortNumber()) != c.kept.end();
+        EXPECT_EQ(port->IsOpen(), bKept) << "COM" << port->GetPortNumber();
+    }
+    EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scans, ScanCaseTest,
+    ::testing::Values(
+        ScanCase{"AllGood", {Good(), Good()}, false, {1, 2}, {}, {}},
+        ScanCase{"MiddleWithoutCallWaiting",
+                 {Good(), WithoutCallWaiting(), Good()},
+                 false,
+                 {1, 3},
+                 {},
+                 {}},
+        ScanCase{"AbroadWarnedWhileStillInItsSlot",
+                 {Good(), Abroad(), Good()},
+                 false,
+                 {1, 3},
+                 {{1, "ORVA 56k V.92 (COM2)"}},
+                 {}},
+        ScanCase{
+            "AbroadRemovedSilentlyWhenCancelled", {Good(), Abroad(), Good()}, true, {1, 3}, {}, {}},
+        ScanCase{"WarningIndexFollowsEarlierRemovals",
+                 {WithoutCallWaiting(), Abroad(), Abroad()},
+                 false,
+                 {},
+                 {{0, "ORVA 56k V.92 (COM2)"}, {0, "ORVA 56k V.92 (COM3)"}},
+                 {}},
+        ScanCase{"OtherModelAbroadNotWarned", {OtherModelAbroad(), Good()}, false, {2}, {}, {}},
+        ScanCase{"ThrowingProbeDropsOnlyThatModem",
+                 {CountryWithoutValue(), Good()},
+                 false,
+                 {2},
+                 {},
+                 {kReduceLine}},
+        ScanCase{"SilentModemDropped", {Silent(), Good()}, false, {2}, {}, {}},
+        ScanCase{"OtherMakerDropped", {OtherMaker(), Good()}, false, {2}, {}, {}},
+        ScanCase{"UnmatchedModelDroppedAndReleased", {UnmatchedModel()}, false, {}, {}, {}}),
+    CaseName<ScanCase>);
+
+TEST_F(ScanTest, AllFourQuestionsAreAskedEveryTime) {
+    Install({UnmatchedModel(), OtherMaker(), OtherModelAbroad()});
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(list.GetCount(), 0);
+    // Connection failed with the port left open: both probes still go out.
+    EXPECT_EQ(ports[0]->GetWrites(), (std::vector<std::string>{"at&f\r", "at+gmi?\r", "at+gmm?\r",
+                                                               "at+pcw?\r", "at+gci?\r"}));
+    // Connection failed and the port was dropped: the probes have nothing to talk to.
+    EXPECT_EQ(ports[1]->GetWrites(), (std::vector<std::string>{"at&f\r", "at+gmi?\r"}));
+    // Connected, but not the supported model: still probed.
+    EXPECT_EQ(ports[2]->GetWrites(), (std::vector<std::string>{"at&f\r", "at+gmi?\r", "at+gmm?\r",
+                                                               "at+pcw?\r", "at+gci?\r"}));
+    EXPECT_TRUE(sink.m_warnings.empty());
+}
+
+TEST_F(ScanTest, SilentModemIsGivenUpAfterAboutTwoSeconds) {
+    Install({Silent()});
+    const std::uint64_t start = fake.clock.Now();
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_EQ(fake.clock.Now() - start, 2000u);
+    EXPECT_EQ(ports[0]->GetWrites(), std::vector<std::string>{"at&f\r"});
+}
+
+TEST_F(ScanTest, FailingPortIsLoggedAtEveryLevelAndTheScanGoesOn) {
+    Install({Good(), Good()});
+    ports[0]->Fail(FakeCall::kSetState);
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(KeptPorts(), std::vector<int>{2});
+    EXPECT_EQ(
+        fake.log.GetLines(),
+        (std::vector<std::string>{"*** Open Port \n", "*** Connect to modem \n", kReduceLine}));
+    EXPECT_FALSE(ports[0]->IsOpen());
+}
+
+TEST_F(ScanTest, CancelDuringAWarningStopsFurtherWarnings) {
+    Install({Abroad(), Abroad(), Good()});
+    sink.m_pCancelAfterFirst = &list.m_bCancel;
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(sink.m_warnings,
+              (std::vector<std::pair<int, std::string>>{{0, "ORVA 56k V.92 (COM1)"}}));
+    EXPECT_EQ(KeptPorts(), std::vector<int>{3});
+}
+
+TEST_F(ScanTest, DestroyingTheListReleasesTheKeptPorts) {
+    {
+        CModemList scanned(fake.platform);
+        fake.AddModemKey(0, "COM1", kModel);
+        CFakeSerialPort& port = fake.AddModem(1, Good().answers);
+        scanned.LoadRegEntries();
+        scanned.ReduceToModemOnHoldSupported();
+        ASSERT_EQ(scanned.GetCount(), 1);
+        EXPECT_TRUE(port.IsOpen());
+        EXPECT_EQ(scanned.GetNameList(), std::vector<std::string>{"ORVA 56k V.92 (COM1)"});
+    }
+    EXPECT_FALSE(fake.serial.GetPort(1)->IsOpen());
+}
+
+}  // namespace
