@@ -11,6 +11,7 @@
 
 #include "modem/modem_list.h"
 #include "platform/win32/win32_platform.h"
+#include "scan/apply_mode.h"
 #include "scan/scan_output.h"
 
 namespace {
@@ -24,6 +25,7 @@ const char kUsage[] =
 // ParseArgs and its branch in main, after the scan.
 struct ScanArgs {
     bool bHelp = false;
+    ApplyArgs apply;
 };
 
 // False with a reason on an argument it does not know.
@@ -31,12 +33,17 @@ bool ParseArgs(int argc, char** argv, ScanArgs* pArgs, std::string* pError) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             pArgs->bHelp = true;
+        } else if (int n = ParseApplyArg(argc, argv, i, &pArgs->apply, pError); n != 0) {
+            if (n < 0) {
+                return false;
+            }
+            i += n - 1;
         } else {
             *pError = std::string("unknown argument: ") + argv[i];
             return false;
         }
     }
-    return true;
+    return CheckApplyArgs(pArgs->apply, pError);
 }
 
 // Prints each country warning as the scan raises it; the record is still in the list then.
@@ -57,11 +64,12 @@ int main(int argc, char** argv) {
     ScanArgs args;
     std::string error;
     if (!ParseArgs(argc, argv, &args, &error)) {
-        std::fprintf(stderr, "mavris-scan: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "mavris-scan: %s\n%s%s", error.c_str(), kUsage, kApplyUsage);
         return 2;
     }
     if (args.bHelp) {
         std::fputs(kUsage, stdout);
+        std::fputs(kApplyUsage, stdout);
         return 0;
     }
 
@@ -74,6 +82,9 @@ int main(int argc, char** argv) {
 
     // Modes that act on the scanned list (the kept modems are connected, their ports open)
     // branch off here.
+    if (args.apply.bApply) {
+        return RunApplyMode(GetWin32Platform(), list, args.apply, stdout);
+    }
 
     return list.GetCount() > 0 ? 0 : 1;
 }
