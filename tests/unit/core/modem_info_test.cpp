@@ -561,13 +561,11 @@ TEST_P(ProbeCountryTest, AcceptsGermanyOnly) {
     EXPECT_EQ(port.GetWrites().back(), "at+gci?\r");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProbeCountryTest,
-    ::testing::Values(CountryCase{"Germany04", "04", true}, CountryCase{"Germany4", "4", true},
-                      CountryCase{"Code42", "42", true}, CountryCase{"Contains04", "104", true},
-                      CountryCase{"Hex3D", "3D", false}, CountryCase{"HexB5", "B5", false},
-                      CountryCase{"HexFD", "FD", false}, CountryCase{"Fourteen", "14", false}),
-    CaseName<CountryCase>);
+INSTANTIATE_TEST_SUITE_P(Values, ProbeCountryTest,
+                         ::testing::Values(CountryCase{"Germany04", "04", true},
+                                           CountryCase{"Contains04", "104", true},
+                                           CountryCase{"Hex3D", "3D", false}),
+                         CaseName<CountryCase>);
 
 TEST_F(ModemInfoTest, ProbeCountryPassesOnAReplyWithoutValueUnlogged) {
     fake.AddModemKey(0, "COM3", "ORVA 56k");
