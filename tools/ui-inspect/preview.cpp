@@ -3,7 +3,8 @@
 //
 //   ui-preview DIALOG-ID          the bare template, as the resource compiler made it
 //   ui-preview --catalogue FILE   writes the texts 100 to 199 and the items of menu 125
-//                                 of the thread's language to FILE (UTF-8) and ends
+//                                 of the thread's language, and the six dialog templates
+//                                 as stored, to FILE (UTF-8) and ends
 //   ui-preview DIALOG-ID --fill   with the texts of the current language put in the way
 //                                 the dialogs do it, the scan-dependent controls of the
 //                                 main dialog shown with two sample modems, the bold
@@ -205,6 +206,79 @@ void DumpMenu(FILE* f, HMENU menu, int depth) {
     }
 }
 
+// Reads a DLGTEMPLATEEX field that is empty, an ordinal (0xFFFF, number) or a string.
+const WORD* SzOrOrd(const WORD* p, std::wstring& out) {
+    out.clear();
+    if (*p == 0xFFFF) {
+        out = L"#" + std::to_wstring(p[1]);
+        return p + 2;
+    }
+    while (*p)
+        out += static_cast<wchar_t>(*p++);
+    return p + 1;
+}
+
+const wchar_t* ClassName(const std::wstring& cls) {
+    static const wchar_t* const kNames[] = {L"Button",  L"Edit",      L"Static",
+                                            L"ListBox", L"ScrollBar", L"ComboBox"};
+    for (int k = 0; k < 6; ++k)
+        if (cls == L"#" + std::to_wstring(0x80 + k))
+            return kNames[k];
+    return cls.c_str();
+}
+
+// One dialog template as the resource holds it: "dialog<TAB>id<TAB>style<TAB>exstyle<TAB>
+// x,y,cx,cy<TAB>points<TAB>face<TAB>title", then per control "item<TAB>dialog<TAB>id<TAB>
+// class<TAB>style<TAB>exstyle<TAB>x,y,cx,cy<TAB>text".
+void DumpTemplate(FILE* f, int dialog) {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    HRSRC res = FindResourceW(inst, MAKEINTRESOURCEW(dialog), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+    if (!res)
+        return;
+    auto* p = static_cast<const WORD*>(LockResource(LoadResource(inst, res)));
+    if (!p || p[0] != 1 || p[1] != 0xFFFF)
+        return;  // not a DLGTEMPLATEEX
+    DWORD exStyle = *reinterpret_cast<const DWORD*>(p + 4);
+    DWORD style = *reinterpret_cast<const DWORD*>(p + 6);
+    WORD count = p[8];
+    const short* box = reinterpret_cast<const short*>(p + 9);
+    std::wstring menu, cls, title, face;
+    p = SzOrOrd(p + 13, menu);
+    p = SzOrOrd(p, cls);
+    p = SzOrOrd(p, title);
+    WORD points = 0;
+    if (style & DS_SETFONT) {
+        points = p[0];
+        p = SzOrOrd(p + 3, face);  // weight, italic and character set come first
+    }
+    std::fprintf(f, "dialog\t%d\t0x%lx\t0x%lx\t%d,%d,%d,%d\t%u\t", dialog,
+                 static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle), box[0],
+                 box[1], box[2], box[3], points);
+    Escaped(f, face.c_str());
+    std::fputs("\t", f);
+    Escaped(f, title.c_str());
+    std::fputs("\n", f);
+    for (WORD k = 0; k < count; ++k) {
+        // Every item starts on a DWORD boundary.
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3));
+        DWORD itemEx = *reinterpret_cast<const DWORD*>(p + 2);
+        DWORD itemStyle = *reinterpret_cast<const DWORD*>(p + 4);
+        const short* r = reinterpret_cast<const short*>(p + 6);
+        LONG id = *reinterpret_cast<const LONG*>(p + 10);
+        std::wstring itemClass, text;
+        p = SzOrOrd(p + 12, itemClass);
+        p = SzOrOrd(p, text);
+        WORD extra = *p++;
+        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
+        std::fprintf(f, "item\t%d\t%ld\t", dialog, static_cast<long>(id));
+        Escaped(f, ClassName(itemClass));
+        std::fprintf(f, "\t0x%lx\t0x%lx\t%d,%d,%d,%d\t", static_cast<unsigned long>(itemStyle),
+                     static_cast<unsigned long>(itemEx), r[0], r[1], r[2], r[3]);
+        Escaped(f, text.c_str());
+        std::fputs("\n", f);
+    }
+}
+
 // The catalogue as this thread's language sees it: "text<TAB>id<TAB>found<TAB>text"
 // and "menu<TAB>depth<TAB>kind<TAB>id<TAB>text" lines.
 int WriteCatalogue(const char* path) {
@@ -225,6 +299,8 @@ int WriteCatalogue(const char* path) {
         DumpMenu(f, menu, 0);
         DestroyMenu(menu);
     }
+    for (const Layout& l : kLayouts)
+        DumpTemplate(f, l.dialog);
     std::fclose(f);
     return 0;
 }

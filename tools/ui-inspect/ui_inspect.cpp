@@ -408,6 +408,21 @@ std::string ComboItems(HWND combo) {
 
 // Wine copies the RECT of CB_GETDROPPEDCONTROLRECT back across processes itself,
 // so the pointer is one of ours.
+// The list box of a combo box, whose style carries the scroll bar the template
+// gave the combo box. The COMBOBOXINFO is not copied across processes by Wine, so
+// it lives in the target's memory.
+std::string ListStyle(HWND combo) {
+    RemoteBuffer mem(ProcessOf(combo), sizeof(COMBOBOXINFO));
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    if (!mem.Ok() || !mem.Write(&info, sizeof info))
+        return "null";
+    SendWait(combo, CB_GETCOMBOBOXINFO, 0, reinterpret_cast<LPARAM>(mem.Address()));
+    if (!mem.Read(&info, sizeof info) || !info.hwndList)
+        return "null";
+    return Hex(GetWindowLongPtrW(info.hwndList, GWL_STYLE));
+}
+
 std::string DroppedRect(HWND dialog, HWND combo, const BaseUnits& b) {
     RECT r = {};
     SendWait(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&r));  // CB_OKAY is 0
@@ -514,6 +529,7 @@ int Dump(HWND dialog) {
         } else if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
             extra += ", \"items\": " + ComboItems(c) +
                      ", \"selected\": " + Num(SendWait(c, CB_GETCURSEL, 0, 0)) +
+                     ", \"list_style\": " + ListStyle(c) +
                      ", \"dropped\": " + DroppedRect(dialog, c, b);
         } else if (_wcsicmp(cls.c_str(), PROGRESS_CLASSW) == 0) {
             extra += ", \"pos\": " + Num(SendWait(c, PBM_GETPOS, 0, 0)) + ", \"range\": [" +

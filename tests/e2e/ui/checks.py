@@ -1,0 +1,146 @@
+"""Comparisons of an inspected dialog (ui-inspect dump) with the expected layouts and texts."""
+
+import expected
+
+
+def control_label(dialog_id, row, index):
+    return f"dialog {dialog_id}, control #{index} (id {row['id']}, {row['kind']})"
+
+
+def check_frame(tc, dump, dialog_id):
+    """Window styles and client size of a dialog."""
+    spec = expected.DIALOGS[dialog_id]
+    style = int(dump["style"], 16)
+    exstyle = int(dump["exstyle"], 16)
+    tc.assertEqual(dump["class"], "#32770", f"dialog {dialog_id} class")
+    tc.assertEqual(tuple(dump["client_dlu"][2:]), spec["size"], f"dialog {dialog_id} size")
+    tc.assertEqual(bool(style & expected.WS_CAPTION == expected.WS_CAPTION), spec["caption"],
+                   f"dialog {dialog_id} caption")
+    tc.assertEqual(bool(style & expected.WS_SYSMENU), spec["caption"],
+                   f"dialog {dialog_id} system menu")
+    tc.assertTrue(style & expected.DS_MODALFRAME, f"dialog {dialog_id} modal frame")
+    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), spec["appwindow"],
+                   f"dialog {dialog_id} own taskbar button")
+
+
+def check_layout(tc, dump, dialog_id, template_visibility=True):
+    """Order (= tab order), ids, kinds, positions and sizes of every control.
+
+    template_visibility: the controls' visibility is still that of the template (nothing
+    has shown or hidden one yet).
+    """
+    spec = expected.DIALOGS[dialog_id]
+    check_frame(tc, dump, dialog_id)
+    controls = dump["controls"]
+    tc.assertEqual([c["id"] for c in controls], [r["id"] for r in spec["controls"]],
+                   f"dialog {dialog_id}: control ids in template order")
+    for index, (row, got) in enumerate(zip(spec["controls"], controls)):
+        label = control_label(dialog_id, row, index)
+        # The style bits are checked on the template: at run time controls change some of
+        # theirs (a combo box hands its scroll bar to its list, a progress bar turns its
+        # border into an edge, the default button moves with the focus).
+        cls, _ = expected.KINDS[row["kind"]]
+        tc.assertEqual(got["class"].lower(), cls.lower(), f"{label}: class")
+        if template_visibility:
+            tc.assertEqual(got["visible"], not row["hidden"], f"{label}: visible at start")
+        x, y, w, h = row["dlu"]
+        if row["kind"] == "picture":
+            # A picture takes its image's pixel size; its position is in dialog units.
+            tc.assertEqual(tuple(got["px"][2:]), expected.IMAGES[row["image"]],
+                           f"{label}: image size in pixels")
+            tc.assertEqual(tuple(got["dlu"][:2]), (x, y), f"{label}: position")
+        elif row["kind"] == "icon":
+            tc.assertEqual(tuple(got["dlu"][:2]), (x, y), f"{label}: position")
+        elif row["kind"] == "dropdown":
+            # The closed box has the font's height; the template height is the open list's.
+            tc.assertEqual(tuple(got["dlu"][:3]), (x, y, w), f"{label}: position and width")
+            tc.assertTrue(got["dlu_exact"] or got["dlu"][3] > 0, label)
+            dropped = got.get("dropped")
+            tc.assertIsNotNone(dropped, f"{label}: list rectangle")
+            tc.assertGreater(dropped["dlu"][3], got["dlu"][3] + 20,
+                             f"{label}: the opened list is taller than the closed box")
+            tc.assertLessEqual(dropped["dlu"][3], h, f"{label}: opened list height")
+        else:
+            tc.assertEqual(tuple(got["dlu"]), (x, y, w, h), f"{label}: position and size")
+            tc.assertTrue(got["dlu_exact"], f"{label}: pixels {got['px']} are whole dialog units")
+
+
+def check_texts(tc, dump, dialog_id, lang, skip=()):
+    """The title and every control caption in the language of the run."""
+    spec = expected.DIALOGS[dialog_id]
+    if spec["title"] is not None:
+        tc.assertEqual(dump["title"], expected.text(spec["title"], lang),
+                       f"dialog {dialog_id} title ({lang})")
+    for index, (row, got) in enumerate(zip(spec["controls"], dump["controls"])):
+        if row["text"] is None or row["id"] in skip:
+            continue
+        want = row["text"] if isinstance(row["text"], str) else expected.text(row["text"], lang)
+        tc.assertEqual(got["text"], want, f"{control_label(dialog_id, row, index)}: text ({lang})")
+
+
+WS_TABSTOP = 0x10000
+FOCUSABLE = {"button", "default-button", "check", "edit", "edit-readonly", "dropdown"}
+
+
+def check_template(tc, dialog_id, header, items):
+    """The dialog template as stored: font, styles, and every item exactly as laid out.
+
+    header: (style, exstyle, (x, y, cx, cy), points, face); items: (id, class, style,
+    exstyle, (x, y, cx, cy), text) in template order.
+    """
+    spec = expected.DIALOGS[dialog_id]
+    style, exstyle, box, points, face = header
+    tc.assertEqual((points, face), (8, "MS Sans Serif"), f"dialog {dialog_id} font")
+    tc.assertEqual(box[2:], spec["size"], f"dialog {dialog_id} size")
+    tc.assertTrue(style & 0x80000000, f"dialog {dialog_id} is a popup")
+    tc.assertTrue(style & expected.DS_MODALFRAME, f"dialog {dialog_id} modal frame")
+    tc.assertEqual(style & expected.WS_CAPTION == expected.WS_CAPTION, spec["caption"],
+                   f"dialog {dialog_id} caption")
+    tc.assertEqual(bool(style & expected.WS_SYSMENU), spec["caption"],
+                   f"dialog {dialog_id} system menu")
+    tc.assertEqual(bool(style & expected.WS_VISIBLE), spec["visible"],
+                   f"dialog {dialog_id} visible")
+    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), spec["appwindow"],
+                   f"dialog {dialog_id} own taskbar button")
+    tc.assertEqual([item[0] for item in items], [r["id"] for r in spec["controls"]],
+                   f"dialog {dialog_id}: control ids in template (tab) order")
+    for index, (row, item) in enumerate(zip(spec["controls"], items)):
+        cid, cls, cstyle, _, rect, text = item
+        label = control_label(dialog_id, row, index)
+        want_cls, style_ok = expected.KINDS[row["kind"]]
+        tc.assertEqual(cls.lower(), want_cls.lower(), f"{label}: class")
+        tc.assertTrue(style_ok(cstyle), f"{label}: style {cstyle:#x}")
+        tc.assertEqual(rect, row["dlu"], f"{label}: position and size")
+        tc.assertEqual(not cstyle & expected.WS_VISIBLE, row["hidden"], f"{label}: hidden")
+        tc.assertEqual(bool(cstyle & WS_TABSTOP), row["kind"] in FOCUSABLE,
+                       f"{label}: tab stop")
+        if row["kind"] == "picture":
+            tc.assertEqual(text, f"#{row['image']}", f"{label}: image")
+        elif row["kind"] == "icon":
+            tc.assertEqual(text, "#140", f"{label}: icon")
+        elif row["kind"] in ("button", "default-button") and isinstance(row["text"], str):
+            # Fixed labels ("OK", "Ok", "Cancel", "Extra", "Info") stay as the template has them.
+            tc.assertEqual(text, row["text"], f"{label}: fixed label")
+
+
+def check_tips(tc, dump, dialog_id, lang):
+    """The control tips: the tools, their flags and owner, and the text they show."""
+    spec = expected.DIALOGS[dialog_id]
+    tips = dump["tooltips"]
+    by_control = {tip["control_id"]: tip for tip in tips}
+    tc.assertEqual(sorted(by_control), sorted(spec["tips"]), f"dialog {dialog_id}: tools")
+    tc.assertEqual(len(tips), len(spec["tips"]), f"dialog {dialog_id}: one tool per control")
+    for control, text_id in spec["tips"].items():
+        tip = by_control[control]
+        label = f"dialog {dialog_id}, tip of control {control}"
+        # TTF_IDISHWND | TTF_SUBCLASS, nothing else.
+        tc.assertEqual(int(tip["flags"], 16), 0x11, f"{label}: flags")
+        tc.assertEqual(tip["hwnd"], dump["hwnd"], f"{label}: owner is the dialog")
+        tc.assertEqual(tip["text_id"], text_id, f"{label}: text id")
+        tc.assertEqual(tip["text"], expected.text(text_id, lang), f"{label}: text ({lang})")
+        # No TTS_ALWAYSTIP: tips show only while the dialog is the active window.
+        tc.assertEqual(int(tip["tooltip_style"], 16) & 0x1, 0, f"{label}: tip window style")
+
+
+def window_rect(dump):
+    return tuple(dump["window_px"])

@@ -1,0 +1,160 @@
+"""The resources as a user of each language meets them, without the program's dialog code.
+
+ui-preview.exe shows each dialog layout bare (as the resource compiler made it) and filled
+with the texts of the thread's language, and writes the text catalogue and the tray menu as
+the platform's resource lookup returns them. The checks compare this with the expected
+tables: every text in German, English, and English again for French; the layouts in dialog
+units; the images' sizes. Screenshots of every filled dialog go to the screenshot folder.
+"""
+
+import unittest
+
+import checks
+import expected
+import ui_harness
+
+PROGRAMS = [ui_harness.inspect_exe(), ui_harness.preview_exe()]
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"r": "\r", "n": "\n", "\\": "\\"}[text[i + 1]])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+class ResourcesBase(unittest.TestCase):
+    LANG = None
+
+    @classmethod
+    def setUpClass(cls):
+        locale_name = expected.LANGUAGES[cls.LANG][0]
+        cls.desktop = ui_harness.Desktop(cls.LANG, locale_name)
+        try:
+            cls.desktop.boot()
+        except Exception:
+            cls.desktop.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    SPEC = ("--class", "#32770", "--process", "ui-preview.exe")
+
+    def show(self, dialog_id, *options):
+        program = self.desktop.start(ui_harness.preview_exe(), dialog_id, *options)
+        try:
+            return program, self.desktop.wait_window(*self.SPEC)
+        except Exception:
+            program.kill()
+            raise
+
+    def close(self, program, hwnd):
+        try:
+            self.desktop.inspect("post", "--hwnd", hex(hwnd), "0x10", "0", "0")  # WM_CLOSE
+            self.assertEqual(program.wait(timeout=30), 0)
+        finally:
+            program.kill()
+            # The next dialog must not be confused with this one.
+            self.desktop.wait_gone(*self.SPEC)
+
+    def test_catalogue_menu_and_templates(self):
+        path = self.desktop.workdir / "catalogue.txt"
+        result = self.desktop.run(ui_harness.preview_exe(), "--catalogue",
+                                  self.desktop.windows_path(path))
+        self.assertEqual(result.returncode, 0)
+        texts, menu, headers, items = {}, [], {}, {}
+        for line in path.read_text(encoding="utf-8").split("\n"):
+            fields = line.split("\t")
+            if fields[0] == "text":
+                texts[int(fields[1])] = (fields[2] == "1", unescape(fields[3]))
+            elif fields[0] == "menu":
+                menu.append((int(fields[1]), fields[2], int(fields[3]), unescape(fields[4])))
+            elif fields[0] == "dialog":
+                box = tuple(int(v) for v in fields[4].split(","))
+                headers[int(fields[1])] = (int(fields[2], 16), int(fields[3], 16), box,
+                                           int(fields[5]), unescape(fields[6]))
+            elif fields[0] == "item":
+                box = tuple(int(v) for v in fields[6].split(","))
+                items.setdefault(int(fields[1]), []).append(
+                    (int(fields[2]), fields[3], int(fields[4], 16), int(fields[5], 16), box,
+                     unescape(fields[7])))
+        self.assertEqual(sorted(headers), sorted(expected.DIALOGS))
+        for dialog_id in expected.DIALOGS:
+            with self.subTest(template=dialog_id):
+                checks.check_template(self, dialog_id, headers[dialog_id], items[dialog_id])
+        for text_id in expected.TEXTS:
+            with self.subTest(text=text_id):
+                self.assertEqual(texts[text_id], (True, expected.text(text_id, self.LANG)))
+        for text_id in expected.MISSING_TEXTS:
+            with self.subTest(missing=text_id):
+                self.assertEqual(texts[text_id], (False, ""))
+        german = expected.LANGUAGES[self.LANG][1] == 1
+        want = [(0, "popup", 0, "Tray")] + [(depth, kind, cid, de if german else en)
+                                            for depth, kind, cid, en, de in expected.TRAY_MENU]
+        self.assertEqual(menu, want)
+
+    def test_bare_layouts(self):
+        """Every template: controls in tab order, kinds, positions, sizes, image sizes.
+
+        The preview puts one tip (text 136) on the first control, which checks the
+        inspector's reading of tips against a known tool.
+        """
+        for dialog_id in expected.DIALOGS:
+            with self.subTest(dialog=dialog_id):
+                program, hwnd = self.show(dialog_id)
+                try:
+                    dump = self.desktop.dump(hwnd)
+                    checks.check_layout(self, dump, dialog_id)
+                    first = expected.DIALOGS[dialog_id]["controls"][0]["id"]
+                    self.assertEqual(
+                        [(t["control_id"], t["text_id"], t["text"]) for t in dump["tooltips"]],
+                        [(first, 136, expected.text(136, self.LANG))])
+                finally:
+                    self.close(program, hwnd)
+
+    def test_filled_dialogs(self):
+        """Every dialog with its texts: language, tips, and a screenshot to look at."""
+        for dialog_id, spec in expected.DIALOGS.items():
+            with self.subTest(dialog=dialog_id):
+                program, hwnd = self.show(dialog_id, "--fill")
+                try:
+                    dump = self.desktop.dump(hwnd)
+                    checks.check_layout(self, dump, dialog_id, template_visibility=False)
+                    checks.check_texts(self, dump, dialog_id, self.LANG)
+                    checks.check_tips(self, dump, dialog_id, self.LANG)
+                    if dialog_id == 102:
+                        count = next(c for c in dump["controls"] if c["id"] == 1004)
+                        self.assertEqual(count["text"], "2" + expected.text(118, self.LANG))
+                        for group in (1018, 1026):
+                            self.assertEqual(
+                                next(c for c in dump["controls"] if c["id"] == group)["text"],
+                                "", f"group box {group} has no caption")
+                    self.desktop.screenshot(f"{self.LANG}-preview-{spec['name']}",
+                                            checks.window_rect(dump))
+                finally:
+                    self.close(program, hwnd)
+
+
+class ResourcesDe(ResourcesBase):
+    LANG = "de"
+
+
+class ResourcesEn(ResourcesBase):
+    LANG = "en"
+
+
+class ResourcesFr(ResourcesBase):
+    LANG = "fr"
+
+
+del ResourcesBase  # only the language classes are tests
+
+if __name__ == "__main__":
+    unittest.main()

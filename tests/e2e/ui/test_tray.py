@@ -1,0 +1,180 @@
+"""The tray icon as a user of each language meets it in the taskbar's notification area.
+
+mavris-uitest.exe in its tray mode shows the icon on a stand-in main window and reports the
+shell calls, the menus it opens and the commands that arrive. The mouse clicks go to the
+icon where Wine's taskbar draws it; the icon's tip and position are read from the taskbar's
+tip window, the open popup menu is photographed.
+"""
+
+import re
+import time
+import unittest
+
+import expected
+import ui_harness
+
+PROGRAMS = [ui_harness.inspect_exe(), ui_harness.uitest_exe()]
+
+TRAY_ID = 125
+
+
+class TrayBase(unittest.TestCase):
+    LANG = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = ui_harness.Desktop(cls.LANG, expected.LANGUAGES[cls.LANG][0])
+        try:
+            cls.desktop.boot()
+        except Exception:
+            cls.desktop.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    def setUp(self):
+        self.program = self.desktop.start(ui_harness.uitest_exe(), "tray", "--timeout",
+                                          "300000", with_out=True)
+        self.addCleanup(self.program.kill)
+        found = self.program.wait_line(r"^tray\.hwnd=(0x[0-9a-fA-F]+)", timeout=90)
+        self.hwnd = int(found.group(1), 16)
+        self.program.wait_line(r"^tray\.shell=add ok=1")
+        self.tip = self.text(140)
+
+    def text(self, text_id):
+        return expected.text(text_id, self.LANG)
+
+    def icon_tool(self):
+        """The taskbar's tip tool of our icon: its text and rectangle on the screen."""
+        taskbar = self.desktop.dump(self.desktop.wait_window("--class", "Shell_TrayWnd"))
+        ox, oy = taskbar["client_origin_px"]
+        for tool in taskbar["tooltips"]:
+            x, y, w, h = tool["rect_px"]
+            if tool["text"] == self.tip and w > 0 and h > 0:
+                return tool, (ox + x + w // 2, oy + y + h // 2)
+        raise AssertionError(f"no icon with tip {self.tip!r}: {taskbar['tooltips']}")
+
+    def popup_menus(self):
+        return [m for m in self.desktop.inspect("menu") if m["process"] == "mavris-uitest.exe"]
+
+    def wait_menus(self, count, timeout=15):
+        deadline = time.monotonic() + timeout
+        while True:
+            menus = self.popup_menus()
+            if len(menus) == count:
+                return menus
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{len(menus)} popup menus open, expected {count}")
+            time.sleep(0.3)
+
+    def commands(self):
+        return self.program.values("tray.command")
+
+    def exists(self):
+        return self.desktop.inspect("tray", "--hwnd", hex(self.hwnd), str(TRAY_ID))["exists"]
+
+    def end(self):
+        self.desktop.inspect("post", "--hwnd", hex(self.hwnd), "0x111", "32772", "0")
+        self.program.wait_line(r"^tray\.end=1$")
+        self.assertEqual(self.program.wait(timeout=30), 0)
+
+    # -- the checks
+
+    def test_icon_shows_the_tip_of_the_language(self):
+        shell = self.program.values("tray.shell")[0]
+        self.assertEqual(re.match(r"^add ok=1 tip=(.*)$", shell).group(1), self.tip)
+        self.icon_tool()  # the taskbar shows the icon with that tip
+        self.assertTrue(self.exists())
+        self.end()
+        self.assertFalse(self.exists(), "the icon is removed at the end")
+
+    def test_right_button_release_opens_the_menu(self):
+        _, (x, y) = self.icon_tool()
+        self.desktop.xdotool("mousemove", x, y, "click", "3")
+        menus = self.wait_menus(1)
+        self.program.wait_line(r"^tray\.menu=")
+        items = re.findall(r"p|\d+", self.program.values("tray.menu")[-1].split(" default=")[0])
+        self.assertEqual(items, ["32771", "0", "p", "0", "32772"])
+        self.assertEqual(self.program.values("tray.menu")[-1].split(" default=")[1], "32771")
+        mx, my, mw, mh = menus[0]["px"]
+        # Open the sub-menu with the keyboard to photograph both levels.
+        self.desktop.xdotool("key", "--delay", "150", "Down", "Down", "Right")
+        self.wait_menus(2)
+        sub = self.popup_menus()
+        left = min(m["px"][0] for m in sub)
+        top = min(m["px"][1] for m in sub)
+        right = max(m["px"][0] + m["px"][2] for m in sub)
+        bottom = max(m["px"][1] + m["px"][3] for m in sub)
+        self.desktop.screenshot(f"{self.LANG}-tray-menu",
+                                (left - 4, top - 4, right - left + 8, bottom - top + 8))
+        self.assertGreater(mw, 40)
+        self.assertGreater(mh, 40)
+        # Down to "Cut the Line" and choose it.
+        self.desktop.xdotool("key", "--delay", "150", "Down", "Return")
+        self.program.wait_line(r"^tray\.command=32775$")
+        self.wait_menus(0)
+        self.end()
+
+    def test_other_mouse_actions_open_nothing(self):
+        _, (x, y) = self.icon_tool()
+        before = len(self.program.lines())
+        self.desktop.xdotool("mousemove", x, y, "click", "1")
+        self.desktop.xdotool("mousemove", x + 1, y)
+        self.desktop.xdotool("mousedown", "3")
+        time.sleep(1.5)
+        self.assertEqual(self.popup_menus(), [], "no menu on a press, a click or a move")
+        self.assertEqual(self.commands(), [])
+        self.assertFalse([line for line in self.program.lines()[before:]
+                          if line.startswith("tray.menu=")])
+        # The release of the right button opens it; Escape closes it again unchosen.
+        self.desktop.xdotool("mouseup", "3")
+        self.wait_menus(1)
+        self.desktop.xdotool("key", "Escape")
+        self.wait_menus(0)
+        self.assertEqual(self.commands(), [])
+        self.end()
+
+    def test_double_click_opens(self):
+        _, (x, y) = self.icon_tool()
+        self.desktop.xdotool("mousemove", x, y, "click", "--repeat", "2", "--delay", "80", "1")
+        self.program.wait_line(r"^tray\.command=32771$")
+        self.assertEqual(self.commands(), ["32771"])
+        self.assertEqual(self.popup_menus(), [])
+        self.end()
+
+    def test_icon_comes_back_after_the_taskbar_is_recreated(self):
+        # A restarted shell has forgotten the icon and broadcasts "TaskbarCreated".
+        self.desktop.inspect("tray-delete", "--hwnd", hex(self.hwnd), str(TRAY_ID))
+        self.assertFalse(self.exists())
+        adds = len([v for v in self.program.values("tray.shell") if v.startswith("add ")])
+        self.desktop.inspect("taskbar-created")
+        deadline = time.monotonic() + 15
+        while len([v for v in self.program.values("tray.shell") if v.startswith("add ")]) \
+                == adds:
+            self.assertLess(time.monotonic(), deadline, self.program.lines())
+            time.sleep(0.2)
+        last = [v for v in self.program.values("tray.shell") if v.startswith("add ")][-1]
+        self.assertEqual(last, f"add ok=1 tip={self.tip}")
+        self.assertTrue(self.exists())
+        self.icon_tool()
+        self.end()
+
+
+class TrayDe(TrayBase):
+    LANG = "de"
+
+
+class TrayEn(TrayBase):
+    LANG = "en"
+
+
+class TrayFr(TrayBase):
+    LANG = "fr"
+
+
+del TrayBase  # only the language classes are tests
+
+if __name__ == "__main__":
+    unittest.main()
