@@ -88,6 +88,10 @@ void CDialog::EndDialog(INT_PTR nResult) {
     }
     if (m_bModal) {
         ::EndDialog(m_hWnd, nResult);
+        // A request sent from another thread is handled inside the modal loop's wait for the
+        // next message; without one more message the loop would not look at the end flag
+        // until some unrelated message came.
+        PostMessageA(m_hWnd, WM_NULL, 0, 0);
     } else {
         ShowWindow(m_hWnd, SW_HIDE);
     }
