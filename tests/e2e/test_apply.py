@@ -1,0 +1,345 @@
+"""One change of behaviour (mavris-scan --apply) under wine64 against simulated modems.
+
+Every case puts one supported modem at subkey 0 of the modem class key, attached to a COM
+port of its own with a fresh simulator behind it, runs the scan with --apply, and checks
+three things: what the tool printed, the exact command lines the modem received, and the
+"UserInit" value as Wine's own regedit exports it afterwards (not as the tool reads it).
+
+All cases share one Wine prefix; each imports its registry afresh, so they do not depend on
+one another's order.
+"""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import termios
+import time
+import unittest
+
+from wine_harness import (FULL_PROBE, MODEM_CLASS_KEY, Machine, WinePrefix, scan_exe,
+                          serial_hold_exe, wine64, wineserver)
+
+MODEL = "ORVA 56k V.92"
+LOCATIONS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Telephony\Locations"
+MODEM_KEY = MODEM_CLASS_KEY + r"\0000"
+
+# The dial commands as the simulator logs them (the final CR escaped).
+CUT_THE_LINE_LOUD = "atm2l3x4d*43#,,;h\\r"
+
+
+def _reg_string(text):
+    """A string value in a REGEDIT4 file; control characters go in as raw bytes."""
+    if any(ord(c) < 0x20 for c in text):
+        return "hex(1):" + ",".join(f"{b:02x}" for b in text.encode("latin-1") + b"\0")
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def machine_reg_text(port, user_init, location=None):
+    """The registry of one case: the old modem subkey and telephony locations removed, then
+    a supported modem at subkey 0 on COM<port> and, when given, the locations.
+
+    location: (current id, {location number: OutsideAccess value}).
+    """
+    lines = ["REGEDIT4", "",
+             f"[-HKEY_LOCAL_MACHINE\\{MODEM_KEY}]", "",
+             f"[-HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}]", "",
+             f"[HKEY_LOCAL_MACHINE\\{MODEM_KEY}]",
+             f'"AttachedTo"={_reg_string(f"COM{port}")}',
+             f'"Model"={_reg_string(MODEL)}']
+    if user_init is not None:
+        lines.append(f'"UserInit"={_reg_string(user_init)}')
+    lines.append("")
+    if location is not None:
+        current_id, prefixes = location
+        lines += [f"[HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}]",
+                  f'"CurrentID"=dword:{current_id:08x}', ""]
+        for number, prefix in prefixes.items():
+            lines += [f"[HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}\\Location{number}]",
+                      f'"OutsideAccess"={_reg_string(prefix)}', ""]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def _unescape_exported(text):
+    """A string as Wine's regedit exports it between its quotes."""
+    escapes = {"\\": "\\", '"': '"', "r": "\r", "n": "\n", "0": "\0"}
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text) and text[i + 1] in escapes:
+            out.append(escapes[text[i + 1]])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def parse_exported_values(text):
+    """The values of the first key in a regedit export (version 5.00): {name: str or int}."""
+    values = {}
+    logical = []
+    for line in text.splitlines():
+        # Long hex data continues on the next line after a trailing backslash.
+        if logical and logical[-1].endswith("\\") and "=hex" in logical[-1]:
+            logical[-1] = logical[-1][:-1] + line.strip()
+        else:
+            logical.append(line)
+    in_key = False
+    for line in logical:
+        if line.startswith("["):
+            if in_key:
+                break
+            in_key = True
+            continue
+        if not in_key or not line.startswith('"'):
+            continue
+        name, data = line.split('"=', 1)
+        name = _unescape_exported(name[1:])
+        if data.startswith('"') and data.endswith('"'):
+            values[name] = _unescape_exported(data[1:-1])
+        elif data.startswith("dword:"):
+            values[name] = int(data[6:], 16)
+        elif data.startswith("hex(1):"):
+            raw = bytes(int(b, 16) for b in data[7:].split(",") if b)
+            values[name] = raw.decode("utf-16-le").rstrip("\0")
+        else:
+            values[name] = data
+    return values
+
+
+def _has_admin_capability():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("CapEff:"):
+                return bool(int(line.split()[1], 16) & (1 << 21))  # CAP_SYS_ADMIN
+    return False
+
+
+class OrdinaryUserPrefix(WinePrefix):
+    """A prefix whose wineserver runs without CAP_SYS_ADMIN, as it does for any ordinary user.
+
+    Wine's server opens the COM port's device itself and ignores the share mode of
+    CreateFileA for devices, so one Windows program cannot keep another off a port under
+    Wine. What does keep a program off a terminal is the kernel's exclusive-use lock
+    (TIOCEXCL), which a process with CAP_SYS_ADMIN passes through; when the tests run as
+    root, the server is started without that capability.
+    """
+
+    def boot(self):
+        self.path.mkdir(parents=True)
+        command = [wineserver(), "-p60"]
+        if _has_admin_capability() and shutil.which("setpriv"):
+            command = ["setpriv", "--bounding-set=-sys_admin", "--inh-caps=-sys_admin"] + command
+        subprocess.run(command, env=self.env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._own_server = True
+        subprocess.run([wine64(), "wineboot", "-i"], env=self.env, check=True, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        super().close()
+        if getattr(self, "_own_server", False):
+            for flag in ("-k", "-w"):
+                subprocess.run([wineserver(), flag], env=self.env, timeout=60,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self._own_server = False
+
+
+class ExclusiveHold:
+    """Holds a pty as another program holding the COM port would: open, with TIOCEXCL."""
+
+    def __init__(self, path):
+        self._fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        fcntl.ioctl(self._fd, termios.TIOCEXCL)
+
+    def release(self):
+        if self._fd is not None:
+            fcntl.ioctl(self._fd, termios.TIOCNXCL)
+            os.close(self._fd)
+            self._fd = None
+
+
+def output_fields(stdout):
+    """The tool's lines as {first field: rest}, the modem lines left out."""
+    fields = {}
+    for line in stdout.splitlines():
+        key, _, rest = line.partition("\t")
+        if key != "modem":
+            fields[key] = rest
+    return fields
+
+
+class ApplyTest(unittest.TestCase):
+    """mavris-scan --apply MODE on the first supported modem, one simulator per case."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.machine = Machine("apply")
+        cls.machine.prefix = OrdinaryUserPrefix(cls.machine.workdir)
+        cls.addClassCleanup(cls.machine.close)
+        cls.machine.boot()
+        cls.next_port = 3
+
+    def add_modem(self, **profile):
+        port = ApplyTest.next_port
+        ApplyTest.next_port += 1
+        return self.machine.add_modem(port, **profile)
+
+    def setup_case(self, user_init, location=None, **profile):
+        sim = self.add_modem(**profile)
+        self.machine.prefix.import_reg(machine_reg_text(sim.port, user_init, location))
+        return sim
+
+    def apply(self, sim, *args):
+        result, _ = self.machine.prefix.run(scan_exe(), "--apply", *args, timeout=200)
+        return result
+
+    def stored_value(self, key, name):
+        export = self.machine.workdir / "export.reg"
+        if export.exists():
+            export.unlink()
+        prefix = self.machine.prefix
+        subprocess.run([wine64(), "regedit", "/E", prefix.windows_path(export),
+                        f"HKEY_LOCAL_MACHINE\\{key}"], env=prefix.env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return parse_exported_values(export.read_bytes().decode("utf-16"))[name]
+
+    def stored_user_init(self):
+        return self.stored_value(MODEM_KEY, "UserInit")
+
+    def assert_outcome(self, result, sim, apply, user_init, commands):
+        fields = output_fields(result.stdout)
+        self.assertEqual("1", fields.get("count"), result.stdout + result.stderr)
+        self.assertEqual(apply, fields.get("apply"), result.stdout + result.stderr)
+        self.assertEqual(user_init, fields.get("userinit"), result.stdout)
+        self.assertEqual(0 if apply == "0" else 1, result.returncode)
+        self.assertEqual(FULL_PROBE + commands, sim.commands())
+        self.assertEqual(user_init, self.stored_user_init())
+
+    # --- the provider is called and answers ------------------------------------------------
+
+    def test_cut_the_line_dials_the_activation_code_and_rewrites_user_init(self):
+        cases = [
+            # old UserInit, new UserInit
+            ("at s7=60 l2", "+PCW=1;ATS7=60L2"),
+            # An old setting in the middle goes together with its ';'.
+            ("at s7=60 +pcw=2; &k3", "+PCW=1;ATS7=60&K3"),
+            # No value at all: the setting alone.
+            (None, "+PCW=1;"),
+        ]
+        for old, new in cases:
+            with self.subTest(old=old):
+                sim = self.setup_case(old)
+                result = self.apply(sim, "1", "--sound", "1", "--callout", "1")
+                self.assert_outcome(result, sim, "0", new, [CUT_THE_LINE_LOUD])
+
+    def test_stay_connected_quiet_with_prefix_dials_the_deactivation_code(self):
+        sim = self.setup_case("+PCW=1;S7=60")
+        result = self.apply(sim, "2", "--sound", "0", "--callout", "1", "--prefix", "0")
+        self.assert_outcome(result, sim, "0", "+PCW=2;S7=60", ["atm0x3d0#43#,,;h\\r"])
+
+    def test_an_ok_after_the_echo_in_a_second_burst_is_read_by_the_second_read(self):
+        # The dial answer comes 800 ms after the echo: the first read ends with the echo
+        # alone, and only the extra read can bring the OK.
+        sim = self.setup_case("S7=60", dial_delay=800)
+        result = self.apply(sim, "1")
+        self.assert_outcome(result, sim, "0", "+PCW=1;S7=60", [CUT_THE_LINE_LOUD])
+
+    def test_a_read_under_wine_ends_with_the_first_of_two_bursts(self):
+        # The counterpart of the case above: the same gap in a probe's answer does cut the
+        # read, so the OK there cannot have come with the echo in one read. The query sees
+        # only the echo, the modem is dropped and nothing is applied.
+        sim = self.setup_case("S7=60", split=600)
+        result = self.apply(sim, "1")
+        self.assertEqual("count\t0\n", result.stdout, result.stderr)
+        self.assertEqual(1, result.returncode)
+        self.assertEqual(["at&f\\r", "at+gmi?\\r"], sim.commands())
+        self.assertEqual("S7=60", self.stored_user_init())
+
+    def test_a_failed_call_gives_minus_2_with_user_init_already_changed(self):
+        for dial in ("no_dialtone", "busy", "error"):
+            with self.subTest(dial=dial):
+                sim = self.setup_case("S7=60", dial=dial)
+                result = self.apply(sim, "1")
+                self.assert_outcome(result, sim, "-2", "+PCW=1;S7=60", [CUT_THE_LINE_LOUD])
+
+    # --- no call ---------------------------------------------------------------------------
+
+    def test_without_callout_nothing_is_dialled(self):
+        sim = self.setup_case("+PCW=2;S7=60")
+        result = self.apply(sim, "1", "--callout", "0")
+        self.assert_outcome(result, sim, "0", "+PCW=1;S7=60", [])
+
+    def test_a_port_held_by_another_program_gives_minus_2_and_nothing_is_dialled(self):
+        sim = self.setup_case("S7=60")
+        # The port can be held at all: while the lock is on, the tool's own channel cannot
+        # open it under this prefix.
+        hold = ExclusiveHold(sim.pty)
+        try:
+            check, _ = self.machine.prefix.run(serial_hold_exe(), sim.port, timeout=60)
+        finally:
+            hold.release()
+        if check.stdout.strip() != "open failed":
+            self.skipTest(f"the port cannot be held exclusively here: {check.stdout!r}")
+
+        # The scan needs the port, so the hold starts once the scan has opened it (its first
+        # probe has arrived) and lasts until the tool has ended; the probes leave more than a
+        # second for it before the provider call opens the port again.
+        proc = self.machine.prefix.popen(scan_exe(), "--apply", "1")
+        hold = None
+        try:
+            deadline = time.monotonic() + 60
+            while not sim.commands() and time.monotonic() < deadline:
+                time.sleep(0.01)
+            self.assertEqual(["at&f\\r"], sim.commands()[:1], "the scan never probed the port")
+            hold = ExclusiveHold(sim.pty)
+            stdout, stderr = proc.communicate(timeout=200)
+        finally:
+            if hold is not None:
+                hold.release()
+            if proc.poll() is None:
+                proc.kill()
+                proc.communicate()
+        result = subprocess.CompletedProcess(proc.args, proc.returncode, stdout, stderr)
+        self.assert_outcome(result, sim, "-2", "+PCW=1;S7=60", [])
+
+    # --- the outside-line prefix of the telephony location ---------------------------------
+
+    def test_a_location_prefix_reaches_the_modem_only_with_its_dialling_characters(self):
+        cases = [
+            # OutsideAccess, dial command
+            ("0\ratz", "atm2l3x3d0*43#,,;h\\r"),
+            ("0;atz", "atm2l3x3d0*43#,,;h\\r"),
+            ("0w\n9,", "atm2l3x3d0w9,*43#,,;h\\r"),
+        ]
+        for outside_access, command in cases:
+            with self.subTest(outside_access=outside_access):
+                # Location 1 is not the current one: its prefix must not be used.
+                sim = self.setup_case("S7=60", location=(2, {1: "9", 2: outside_access}))
+                self.assertEqual(outside_access,
+                                 self.stored_value(LOCATIONS_KEY + r"\Location2",
+                                                   "OutsideAccess"))
+                result = self.apply(sim, "1", "--location")
+                self.assert_outcome(result, sim, "0", "+PCW=1;S7=60", [command])
+
+    # --- UserInit values that cannot be kept whole ------------------------------------------
+
+    def test_a_user_init_too_long_to_keep_is_left_alone(self):
+        filler = "S7=60&K3" * 40
+        cases = [
+            # old length, result, value afterwards (None: unchanged)
+            (255, "-1", None),  # 256 bytes with its NUL: too long to be read
+            (249, "-1", None),  # readable, but with "+PCW=1;" in front 256 characters
+            (248, "0", "+PCW=1;" + filler[:248]),  # exactly 255 characters: written
+        ]
+        for length, apply, new in cases:
+            with self.subTest(length=length):
+                old = filler[:length]
+                sim = self.setup_case(old)
+                result = self.apply(sim, "1")
+                commands = [CUT_THE_LINE_LOUD] if apply == "0" else []
+                self.assert_outcome(result, sim, apply, new or old, commands)
+
+
+if __name__ == "__main__":
+    unittest.main()
