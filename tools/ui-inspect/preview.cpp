@@ -279,6 +279,39 @@ void DumpTemplate(FILE* f, int dialog) {
     }
 }
 
+// The version record: "version<TAB>fixed<TAB>a.b.c.d" and "version<TAB>name<TAB>value" for
+// the US English strings.
+void DumpVersion(FILE* f) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    std::string data(size, '\0');
+    if (!size || !GetFileVersionInfoW(path, 0, size, data.data()))
+        return;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed)
+        std::fprintf(f, "version\tfixed\t%lu.%lu.%lu.%lu\n",
+                     static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                     static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                     static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                     static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+    for (const wchar_t* name :
+         {L"CompanyName", L"ProductName", L"FileVersion", L"ProductVersion"}) {
+        std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &len) &&
+            value) {
+            std::fprintf(f, "version\t");
+            Escaped(f, name);
+            std::fputs("\t", f);
+            Escaped(f, value);
+            std::fputs("\n", f);
+        }
+    }
+}
+
 // The catalogue as this thread's language sees it: "text<TAB>id<TAB>found<TAB>text"
 // and "menu<TAB>depth<TAB>kind<TAB>id<TAB>text" lines.
 int WriteCatalogue(const char* path) {
@@ -301,6 +334,7 @@ int WriteCatalogue(const char* path) {
     }
     for (const Layout& l : kLayouts)
         DumpTemplate(f, l.dialog);
+    DumpVersion(f);
     std::fclose(f);
     return 0;
 }

@@ -49,7 +49,7 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
             tc.assertEqual(tuple(got["px"][2:]), expected.IMAGES[row["image"]],
                            f"{label}: image size in pixels")
             tc.assertEqual(tuple(got["dlu"][:2]), (x, y), f"{label}: position")
-        elif row["kind"] == "icon":
+        elif row["kind"] == "icon" or row["fits"]:
             tc.assertEqual(tuple(got["dlu"][:2]), (x, y), f"{label}: position")
         elif row["kind"] == "dropdown":
             # The closed box has the font's height; the template height is the open list's.

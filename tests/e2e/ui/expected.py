@@ -157,10 +157,14 @@ DS_MODALFRAME = 0x80
 WS_EX_APPWINDOW = 0x40000
 
 
-def _c(cid, kind, x, y, w, h, text=None, hidden=False, image=None):
-    """One control row: text is a text id, a fixed "string", or None for no caption."""
+def _c(cid, kind, x, y, w, h, text=None, hidden=False, image=None, fits=False):
+    """One control row: text is a text id, a fixed "string", or None for no caption.
+
+    fits: the control sizes itself to its text at run time (the link); only its template
+    and its position are fixed.
+    """
     return {"id": cid, "kind": kind, "dlu": (x, y, w, h), "text": text, "hidden": hidden,
-            "image": image}
+            "image": image, "fits": fits}
 
 
 DIALOGS = {
@@ -171,7 +175,7 @@ DIALOGS = {
             _c(1016, "static-noprefix", 90, 20, 119, 8, 110),
             _c(1017, "static", 90, 36, 125, 8, 111),
             _c(1, "default-button", 134, 111, 50, 14, "OK"),
-            _c(1015, "static", 90, 85, 76, 8, 119),
+            _c(1015, "static", 90, 85, 76, 8, 119, fits=True),
             _c(-1, "frame", 75, 2, 143, 103),
             _c(-1, "picture", 2, 2, 1, 103, image=163),
             _c(-1, "picture", 4, 2, 67, 103, image=105),

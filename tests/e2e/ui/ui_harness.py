@@ -265,18 +265,27 @@ class Desktop:
         return program
 
     def run(self, exe, *args, timeout=120):
-        return subprocess.run([wine64(), str(exe), *map(str, args)], env=self.env,
-                              capture_output=True, timeout=timeout)
+        """Runs a Windows program to its end; returns (exit code, standard output bytes).
+
+        The output goes through a file, not a pipe: a program that is the first of the
+        prefix starts Wine's own background processes, which inherit its standard handles
+        and would keep a pipe open long after the program has ended.
+        """
+        with tempfile.TemporaryFile(dir=self.workdir) as out:
+            proc = subprocess.run([wine64(), str(exe), *map(str, args)], env=self.env,
+                                  stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return proc.returncode, out.read()
 
     def inspect(self, *args, timeout=120):
         """Runs ui-inspect.exe; returns its JSON answer (raises on an error answer)."""
-        result = self.run(inspect_exe(), *args, timeout=timeout)
-        text = result.stdout.decode("utf-8", "replace").strip()
+        _, output = self.run(inspect_exe(), *args, timeout=timeout)
+        text = output.decode("utf-8", "replace").strip()
         try:
             answer = json.loads(text)
         except ValueError:
-            raise AssertionError(f"ui-inspect {args}: unreadable answer {text!r}, "
-                                 f"stderr {result.stderr[-500:]!r}")
+            raise AssertionError(f"ui-inspect {args}: unreadable answer {text!r}")
         if isinstance(answer, dict) and "error" in answer:
             raise AssertionError(f"ui-inspect {args}: {answer['error']}")
         return answer
