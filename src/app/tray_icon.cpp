@@ -154,7 +154,11 @@ LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
 LRESULT CTrayIcon::OnTaskbarRecreated(WPARAM /*wParam*/, LPARAM /*lParam*/) {
     HICON hIcon = m_iconData.hIcon;
     m_iconData.hIcon = nullptr;
-    if (hIcon != nullptr) {
+    if (hIcon != nullptr && !UpdateIcon(hIcon, nullptr)) {
+        // The broadcast came without a new taskbar (another program sent it, or the shell kept
+        // its icons), so the icon is still there. Forgetting it would leave it behind for good
+        // when the program ends; a change of the icon finds out whether the shell has it.
+        m_iconData.hIcon = hIcon;
         UpdateIcon(hIcon, nullptr);
     }
     return 0;

@@ -2,7 +2,8 @@
 // checks (tests/e2e/ui) that drive it under Wine and Xvfb.
 #pragma once
 
-inline constexpr const char kUsageText[] = R"(mavris-uitest.exe - opens one window of Mavris on its own, for the external checks.
+inline constexpr const char kUsageText[] =
+    R"(mavris-uitest.exe - opens one window of Mavris on its own, for the external checks.
 
 Usage: mavris-uitest.exe <mode> [options]
        mavris-uitest.exe --help
@@ -37,6 +38,8 @@ Modes
                      "about.link.needed=w,h"     (underlined text extent plus borders)
           At end:    "about.result=<1 OK|2 Cancel>"
           --repeat N   open it N times in a row; each run starts with "run=<i>"
+          --link-print a click on the link prints "about.link.open=<target> show=<n>"
+                       instead of opening the browser
 
   extra   The Extra options dialog (dialog 150) runs modally on a CCallWaitingControl of a
           test modem record (class key subkey 0000, created when missing, "AttachedTo"
@@ -46,7 +49,8 @@ Modes
                                     subkey "Location1", "OutsideAccess" = TEXT
             --no-location           delete "CurrentID" (no current location)
             --callout 0|1|none      HKCU "Software\ORVA\Mavris\" "CallOut" := the number;
-                                    none deletes the value
+                                    none deletes the value (the key itself is created
+                                    when missing)
             --stored-prefix TEXT    SetOutsideAccess(TEXT) on the control first
             --repeat N              open the dialog N times on the same control object
           Per run:   "run=<i>"  "extra.hwnd=0x.."
@@ -58,8 +62,9 @@ Modes
           At start:  "scan.hwnd=0x.."  "scan.title=<text>"  "scan.rect=l,t,r,b"
                      "scan.workarea=l,t,r,b"  (screen work area, to check the centring)
           When the user closes it: "main.shutdown=1" (WM_APP_SHUTDOWN 0x8065 arrived at the
-          stand-in main window; wParam and lParam 0), then the window is destroyed and
-          "scan.deleted=1" once the object has deleted itself.
+          stand-in main window) and "main.shutdown.params=<wParam>,<lParam>"; then the window
+          is destroyed as at the end of the program, "scan.deleted=1" once the object has
+          deleted itself, and the program ends.
 
   info    The info dialog (dialog 176) runs modally.
           At start:  "info.hwnd=0x.."  "info.font=<face>,<height>,<weight>"  (line 1043)
@@ -74,21 +79,22 @@ Modes
                      "wait.pos=<position> t=<ms since the run started>" on every change of
                      the bar's position (polled every 25 ms)
                      "wait.ended=1 elapsed=<ms since the run started>"
-                     "wait.timer_left=<0|1>"  (whether the dialog's timer still runs)
+                     "wait.timer_left=<0|1>"  (whether the progress timer was still running
+                                               when the window was destroyed)
 
   tray    The tray icon on the stand-in main window: CTrayIcon(125) bound with
           WM_TRAY_NOTIFY (0x8064), ShowResourceIcon(140). The message loop runs until the
           command 32772 (Exit) arrives or the time-out.
           At start:  "tray.hwnd=0x.."  (the stand-in window the icon reports to)
           Every shell call:  "tray.shell=<add|modify|delete> ok=<0|1> tip=<text>"
-          Every popup menu:  "tray.menu=<item ids at top level, 0 = separator,
-                              p = sub-menu> default=<id>"
+          Every popup menu:  "tray.menu=<its items, blank-separated: the command id,
+                              0 for a separator, p for a sub-menu> default=<command id of
+                              the default item, or none>"
           Every WM_COMMAND:  "tray.command=<id>"
             --send EVENT[,EVENT...]  post these to the stand-in window, in order, once the
                                icon is shown: lclick, rdown, rup, dblclk, move (the tray
                                callback with that mouse message), taskbar (the
                                "TaskbarCreated" broadcast), exit (command 32772); a popup
                                menu opened by "rup" is closed again without a choice
-                               unless --menu-pick ID is given, which picks that item
           At end:    the icon is removed, "tray.end=1"
 )";

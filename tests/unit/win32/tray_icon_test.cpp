@@ -30,6 +30,9 @@ class CFakeTrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nOperation, NOTIFYICONDATAA* pData) override {
         m_calls.push_back({nOperation, *pData});
+        if (nOperation == NIM_ADD && m_bIconExists) {
+            return FALSE;  // the shell has this icon already
+        }
         return m_bResult;
     }
     HMENU LoadMenuResource(UINT nId) override {
@@ -57,6 +60,7 @@ public:
     std::vector<ShellCall> m_calls;
     std::vector<UINT> m_loadedIds;
     BOOL m_bResult = TRUE;
+    bool m_bIconExists = false;
     bool m_bMenuFails = false;
     bool m_bWithoutPopup = false;
     HMENU m_hLastMenu = nullptr;
@@ -260,6 +264,25 @@ TEST_F(TrayIconTest, ANewTaskbarGetsTheIconAgainWithTheSameTip) {
     EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP | NIF_MESSAGE));
     EXPECT_TRUE(tray.IsShown());
     EXPECT_EQ(g_window.nTaskbarCreated, 1);  // the window itself still sees the broadcast
+}
+
+TEST_F(TrayIconTest, ABroadcastWithoutANewTaskbarKeepsTheIconRemovable) {
+    std::size_t nCalls = 0;
+    {
+        CTrayIcon tray(kIconId, m_shell);
+        tray.BindWindow(m_hWnd, kCallback);
+        ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+        m_shell.m_bIconExists = true;  // the shell did not forget the icon
+        SendMessageA(m_hWnd, CTrayIcon::s_nTaskbarCreated, 0, 0);
+        ASSERT_EQ(m_shell.m_calls.size(), 3u);
+        EXPECT_EQ(m_shell.m_calls[1].nOperation, static_cast<DWORD>(NIM_ADD));
+        EXPECT_EQ(m_shell.m_calls[2].nOperation, static_cast<DWORD>(NIM_MODIFY));
+        EXPECT_TRUE(tray.IsShown());
+        nCalls = m_shell.m_calls.size();
+    }
+    ASSERT_EQ(m_shell.m_calls.size(), nCalls + 1);
+    EXPECT_EQ(m_shell.m_calls.back().nOperation, static_cast<DWORD>(NIM_DELETE))
+        << "the icon was left behind in the notification area";
 }
 
 TEST_F(TrayIconTest, ANewTaskbarAddsNothingWhileNoIconIsShown) {
