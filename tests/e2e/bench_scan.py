@@ -33,7 +33,7 @@ def main():
     parser.add_argument("--modems", type=int, default=4)
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
-    missing = missing_prerequisites()
+    missing = missing_prerequisites(with_serial_hold=False)
     if missing:
         print("cannot run the benchmark:\n  " + "\n  ".join(missing))
         return 1

@@ -63,15 +63,19 @@ def wineserver():
     return _first_existing("MAVRIS_WINESERVER", ["/usr/lib/wine/wineserver64"], "wineserver")
 
 
-def missing_prerequisites():
-    """What is missing to run the end-to-end tests, as readable lines (empty: all there)."""
+def missing_prerequisites(with_serial_hold=True):
+    """What is missing to run the end-to-end tests, as readable lines (empty: all there).
+
+    The demo and the benchmark only need the scan program and the simulator."""
     missing = []
     for what, path in [("wine64", wine64()), ("wineserver", wineserver())]:
         if not path:
             missing.append(f"{what} not found (Debian package wine64)")
-    for what, path in [("mavris-scan.exe (win64 preset)", scan_exe()),
-                       ("mavris-serial-hold.exe (win64 preset)", serial_hold_exe()),
-                       ("mavris-modem-sim (native preset)", modem_sim_exe())]:
+    programs = [("mavris-scan.exe (win64 preset)", scan_exe()),
+                ("mavris-modem-sim (native preset)", modem_sim_exe())]
+    if with_serial_hold:
+        programs.append(("mavris-serial-hold.exe (win64 preset)", serial_hold_exe()))
+    for what, path in programs:
         if not path.exists():
             missing.append(f"{what} not built: {path}")
     return missing
