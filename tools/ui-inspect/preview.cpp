@@ -312,6 +312,21 @@ void DumpVersion(FILE* f) {
     }
 }
 
+// The application manifest (resource 1 of type 24) on one line: "manifest<TAB>text".
+void DumpManifest(FILE* f) {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    HRSRC res = FindResourceW(inst, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    if (!res)
+        return;
+    const char* text = static_cast<const char*>(LockResource(LoadResource(inst, res)));
+    DWORD size = SizeofResource(inst, res);
+    std::fputs("manifest\t", f);
+    for (DWORD k = 0; text && k < size; ++k)
+        if (text[k] != '\r' && text[k] != '\n' && text[k] != '\t')
+            std::fputc(text[k], f);
+    std::fputs("\n", f);
+}
+
 // The catalogue as this thread's language sees it: "text<TAB>id<TAB>found<TAB>text"
 // and "menu<TAB>depth<TAB>kind<TAB>id<TAB>text" lines.
 int WriteCatalogue(const char* path) {
@@ -335,6 +350,7 @@ int WriteCatalogue(const char* path) {
     for (const Layout& l : kLayouts)
         DumpTemplate(f, l.dialog);
     DumpVersion(f);
+    DumpManifest(f);
     std::fclose(f);
     return 0;
 }

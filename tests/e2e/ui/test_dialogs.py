@@ -82,10 +82,10 @@ class DialogsBase(unittest.TestCase):
         checks.check_texts(self, dump, 100, self.LANG, skip=(1015,))
         link = self.control(dump, 1015)
         self.assertEqual(link["text"], self.text(119))
-        self.assertEqual(program.values("about.link.target")[-1], self.text(119))
+        self.assertEqual(self.nth(program, "about.link.target", 1), self.text(119))
         # The link is fitted to its underlined text: same left edge and top, width and
         # height of the text plus borders.
-        needed = [int(v) for v in program.values("about.link.needed")[-1].split(",")]
+        needed = [int(v) for v in self.nth(program, "about.link.needed", 1).split(",")]
         self.assertEqual(tuple(link["dlu"][:2]), (90, 85))
         self.assertEqual(link["px"][2:], needed)
         self.shot(dump, "about")
@@ -109,6 +109,7 @@ class DialogsBase(unittest.TestCase):
         program.wait_line(r"^extra\.result=cancel$")
         self.finished(program)
 
+    @ui_harness.once
     def test_extra_filter_keeps_only_dial_characters(self):
         program, hwnd = self.open("extra", "--no-location", "--callout", "1")
         dump = self.desktop.dump(hwnd)
@@ -137,7 +138,7 @@ class DialogsBase(unittest.TestCase):
             self.assertEqual(self.control(self.desktop.dump(hwnd), cid)["text"], code)
         self.desktop.inspect("click", *spec, "1")
         program.wait_line(r"^extra\.result=ok$")
-        self.assertEqual(program.values("extra.outside_access")[-1], "09")
+        self.assertEqual(self.nth(program, "extra.outside_access", 1), "09")
         self.finished(program)
 
     def nth(self, program, key, n, timeout=30):
@@ -154,6 +155,7 @@ class DialogsBase(unittest.TestCase):
         self.desktop.wait_window("--hwnd", hex(hwnd))
         return hwnd, ("--hwnd", hex(hwnd))
 
+    @ui_harness.once
     def test_extra_ok_stores_and_cancel_stores_nothing(self):
         program, _ = self.open("extra", "--location-prefix", "9", "--stored-prefix", "5",
                                "--callout", "0", "--repeat", "3")
@@ -188,6 +190,7 @@ class DialogsBase(unittest.TestCase):
         self.desktop.inspect("click", *spec, "2")
         self.finished(program)
 
+    @ui_harness.once
     def test_extra_without_callout_setting_opens_checked(self):
         program, hwnd = self.open("extra", "--no-location", "--callout", "none")
         dump = self.desktop.dump(hwnd)
@@ -195,7 +198,7 @@ class DialogsBase(unittest.TestCase):
         self.assertEqual(self.control(dump, 1028)["text"], "")
         self.desktop.inspect("click", "--hwnd", hex(hwnd), "2")
         program.wait_line(r"^extra\.result=cancel$")
-        self.assertEqual(program.values("extra.callout"), ["1"], "the default was written")
+        self.assertEqual(self.nth(program, "extra.callout", 1), "1", "the default was written")
         self.finished(program)
 
     # -- scan and info
@@ -205,9 +208,9 @@ class DialogsBase(unittest.TestCase):
         dump = self.desktop.dump(hwnd)
         checks.check_layout(self, dump, 103)
         checks.check_texts(self, dump, 103, self.LANG)
-        self.assertEqual(program.values("scan.title")[-1], self.text(120))
+        self.assertEqual(self.nth(program, "scan.title", 1), self.text(120))
         # Centred on the screen's work area (within a pixel of rounding).
-        left, top, right, bottom = (int(v) for v in program.values("scan.workarea")[-1].split(","))
+        left, top, right, bottom = (int(v) for v in self.nth(program, "scan.workarea", 1).split(","))
         x, y, w, h = dump["window_px"]
         self.assertLessEqual(abs((x + w / 2) - (left + right) / 2), 1)
         self.assertLessEqual(abs((y + h / 2) - (top + bottom) / 2), 1)
@@ -223,7 +226,7 @@ class DialogsBase(unittest.TestCase):
         dump = self.desktop.dump(hwnd)
         checks.check_layout(self, dump, 176)
         checks.check_texts(self, dump, 176, self.LANG)
-        face, height, weight = program.values("info.font")[-1].split(",")
+        face, height, weight = self.nth(program, "info.font", 1).split(",")
         self.assertEqual((face, abs(int(height)), int(weight)), ("MS Sans Serif", 12, 700))
         self.shot(dump, "info")
         self.click(dump, 1044)
@@ -271,18 +274,20 @@ class DialogsBase(unittest.TestCase):
             self.assertIn(p1, (p0 + 1, 0, 1), steps)
             if p1 == p0 + 1 and p0 > 0:
                 self.assertTrue(350 <= t1 - t0 <= 750, f"step {p0}->{p1}: {t1 - t0} ms")
-        self.assertEqual(program.values("wait.timer_left")[-1], "0")
+        self.assertEqual(self.nth(program, "wait.timer_left", 1), "0")
         self.finished(program)
 
+    @ui_harness.once
     def test_wait_dialog_closed_before_its_window_exists(self):
         program = self.desktop.start(ui_harness.uitest_exe(), "wait", "--close-after", "0",
                                      with_out=True)
         self.addCleanup(program.kill)
         found = program.wait_line(r"^wait\.ended=1 elapsed=(\d+)", timeout=90)
         self.assertLess(int(found.group(1)), 3000, "the dialog closed at once")
-        self.assertEqual(program.values("wait.timer_left")[-1], "0")
+        self.assertEqual(self.nth(program, "wait.timer_left", 1), "0")
         self.finished(program)
 
+    @ui_harness.once
     def test_wait_dialog_second_run_starts_empty(self):
         program = self.desktop.start(ui_harness.uitest_exe(), "wait", "--close-after", "1600",
                                      "--runs", "2", with_out=True)

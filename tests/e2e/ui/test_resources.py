@@ -64,12 +64,12 @@ class ResourcesBase(unittest.TestCase):
             # The next dialog must not be confused with this one.
             self.desktop.wait_gone(*self.SPEC)
 
-    def test_catalogue_menu_templates_and_version(self):
+    def test_catalogue_menu_templates_version_and_manifest(self):
         path = self.desktop.workdir / "catalogue.txt"
         code, _ = self.desktop.run(ui_harness.preview_exe(), "--catalogue",
                                    self.desktop.windows_path(path))
         self.assertEqual(code, 0)
-        texts, menu, headers, items, version = {}, [], {}, {}, {}
+        texts, menu, headers, items, version, manifest = {}, [], {}, {}, {}, ""
         for line in path.read_text(encoding="utf-8").split("\n"):
             fields = line.split("\t")
             if fields[0] == "text":
@@ -80,6 +80,8 @@ class ResourcesBase(unittest.TestCase):
                 box = tuple(int(v) for v in fields[4].split(","))
                 headers[int(fields[1])] = (int(fields[2], 16), int(fields[3], 16), box,
                                            int(fields[5]), unescape(fields[6]))
+            elif fields[0] == "manifest":
+                manifest = fields[1]
             elif fields[0] == "version":
                 version[fields[1]] = fields[2]
             elif fields[0] == "item":
@@ -90,6 +92,9 @@ class ResourcesBase(unittest.TestCase):
         self.assertEqual(version, {"fixed": "1.0.0.0", "CompanyName": "ORVA",
                                    "ProductName": "Mavris", "FileVersion": "1.0.0.0",
                                    "ProductVersion": "1.0.0.0"})
+        # The manifest asks for version 6 of the common controls.
+        self.assertRegex(manifest, r'name="Microsoft\.Windows\.Common-Controls"\s+'
+                                   r'version="6\.0\.0\.0"')
         self.assertEqual(sorted(headers), sorted(expected.DIALOGS))
         for dialog_id in expected.DIALOGS:
             with self.subTest(template=dialog_id):

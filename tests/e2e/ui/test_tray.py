@@ -135,6 +135,7 @@ class TrayBase(unittest.TestCase):
         self.wait_menus(0)
         self.end()
 
+    @ui_harness.once
     def test_other_mouse_actions_open_nothing(self):
         _, (x, y) = self.icon_tool()
         before = len(self.program.lines())
@@ -154,6 +155,7 @@ class TrayBase(unittest.TestCase):
         self.assertEqual(self.commands(), [])
         self.end()
 
+    @ui_harness.once
     def test_double_click_opens(self):
         _, (x, y) = self.icon_tool()
         self.desktop.xdotool("mousemove", x, y, "click", "--repeat", "2", "--delay", "80", "1")
@@ -162,6 +164,7 @@ class TrayBase(unittest.TestCase):
         self.assertEqual(self.popup_menus(), [])
         self.end()
 
+    @ui_harness.once
     def test_icon_comes_back_after_the_taskbar_is_recreated(self):
         # A restarted shell has forgotten the icon and broadcasts "TaskbarCreated".
         self.desktop.inspect("tray-delete", "--hwnd", hex(self.hwnd), str(TRAY_ID))

@@ -11,6 +11,7 @@ directory (LOCPATH); Wine takes its language from the Unix locale.
 """
 
 import fcntl
+import functools
 import json
 import os
 import re
@@ -39,6 +40,17 @@ def preview_exe():
 
 def uitest_exe():
     return win64_dir() / "tools" / "ui-test" / "mavris-uitest.exe"
+
+
+def once(test):
+    """Marks a check whose outcome does not depend on the language: it runs in the German
+    run only, the other languages check texts and looks."""
+    @functools.wraps(test)
+    def run_in_german(self):
+        if self.LANG != "de":
+            self.skipTest("language-independent; checked in the German run")
+        return test(self)
+    return run_in_german
 
 
 def shots_dir():
