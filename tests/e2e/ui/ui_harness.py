@@ -86,6 +86,8 @@ def missing_prerequisites(programs):
                        ("localedef", shutil.which("localedef"))]:
         if not path:
             missing.append(f"{what} not found")
+    if not Path("/usr/share/i18n/locales/de_DE").exists():
+        missing.append("locale sources for localedef (Debian package locales)")
     for path in programs:
         if not Path(path).exists():
             missing.append(f"not built: {path}")
