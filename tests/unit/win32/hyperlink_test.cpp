@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,7 +62,55 @@ RECT ChildRect(HWND hChild) {
     return rc;
 }
 
-// The size the control needs: its text in the underlined font plus its borders.
+// The columns a drawing inked on a white 32-bit bitmap of nWidth x nHeight: first and one past
+// the last, {0, 0} when nothing was drawn.
+template <typename Draw>
+std::pair<int, int> InkedColumns(HDC hRef, int nWidth, int nHeight, Draw draw) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = nWidth;
+    info.bmiHeader.biHeight = -nHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;
+    HDC hDC = CreateCompatibleDC(hRef);
+    HBITMAP hBitmap = CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HGDIOBJ hOld = SelectObject(hDC, hBitmap);
+    auto* pPixels = static_cast<DWORD*>(pBits);
+    std::fill(pPixels, pPixels + nWidth * nHeight, 0x00FFFFFFu);
+    draw(hDC);
+    GdiFlush();
+    std::pair<int, int> columns{0, 0};
+    bool bAny = false;
+    for (int x = 0; x < nWidth; ++x) {
+        for (int y = 0; y < nHeight; ++y) {
+            if ((pPixels[y * nWidth + x] & 0x00FFFFFFu) != 0x00FFFFFFu) {
+                columns.first = bAny ? columns.first : x;
+                columns.second = x + 1;
+                bAny = true;
+                break;
+            }
+        }
+    }
+    SelectObject(hDC, hOld);
+    DeleteObject(hBitmap);
+    DeleteDC(hDC);
+    return columns;
+}
+
+// The width a text covers when drawn in a font with nothing clipping it: its advance width, or
+// the last inked column where the renderer draws beyond that.
+int DrawnTextWidth(HDC hRef, HFONT hFont, const char* pszText, SIZE extent) {
+    const auto columns = InkedColumns(hRef, 2 * extent.cx + 64, extent.cy, [&](HDC hDC) {
+        SelectObject(hDC, hFont);
+        SetBkMode(hDC, TRANSPARENT);
+        TextOutA(hDC, 0, 0, pszText, lstrlenA(pszText));
+    });
+    return std::max<int>(extent.cx, columns.second);
+}
+
+// The size the control needs: its text as drawn in the underlined font plus its borders.
 SIZE NeededSize(HWND hControl, HFONT hFont) {
     char szText[256] = {};
     GetWindowTextA(hControl, szText, sizeof szText);
@@ -70,6 +119,7 @@ SIZE NeededSize(HWND hControl, HFONT hFont) {
     SIZE extent{};
     GetTextExtentPoint32A(hDC, szText, lstrlenA(szText), &extent);
     SelectObject(hDC, hOld);
+    extent.cx = DrawnTextWidth(hDC, hFont, szText, extent);
     ReleaseDC(hControl, hDC);
     RECT rcWindow;
     RECT rcClient;
@@ -316,6 +366,43 @@ TEST_F(HyperLinkTest, TheLinkCanBeAttachedAgainAfterItsWindowWasDestroyed) {
     EXPECT_EQ(ChildRect(m_hLink).right - ChildRect(m_hLink).left,
               NeededSize(m_hLink, m_pDialog->m_link.GetUnderlineFont()).cx);
 }
+
+// The control shows its whole text: painted by the static itself (clipped to its client
+// area) it inks the same columns as the text drawn freely in the control's own font. Under Wine
+// some glyphs ("w" of the face standing in for "MS Sans Serif") are drawn wider than measured,
+// which cut off the last letters of the About box's address.
+class HyperLinkPaintTest : public HyperLinkTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPainted) {
+    // The About box's layout: template text, then the address set when the box starts.
+    ASSERT_NE(Open(SS_LEFT, 76, 8, "http://www.orva.com"), nullptr);
+    SetWindowTextA(m_hLink, GetParam());
+    m_pDialog->m_link.SetLinkTarget(GetParam());
+
+    HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(m_hLink, WM_GETFONT, 0, 0));
+    ASSERT_EQ(hFont, m_pDialog->m_link.GetUnderlineFont());
+    RECT rcClient;
+    GetClientRect(m_hLink, &rcClient);
+    HDC hRef = GetDC(m_hLink);
+    const int nWidth = 2 * rcClient.right + 64;
+    const auto painted = InkedColumns(hRef, nWidth, rcClient.bottom, [&](HDC hDC) {
+        SendMessageA(m_hLink, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hDC), PRF_CLIENT);
+    });
+    const auto free = InkedColumns(hRef, nWidth, rcClient.bottom, [&](HDC hDC) {
+        SelectObject(hDC, hFont);
+        SetBkMode(hDC, TRANSPARENT);
+        TextOutA(hDC, 0, 0, GetParam(), lstrlenA(GetParam()));
+    });
+    ReleaseDC(m_hLink, hRef);
+    EXPECT_GT(free.second, 0) << "nothing drawn";
+    EXPECT_EQ(painted, free) << "client width " << rcClient.right;
+    EXPECT_LE(free.second, rcClient.right);
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, HyperLinkPaintTest,
+                         ::testing::Values("http://www.orva.de", "http://www.orva.com",
+                                           "http://www.orva.fr", "wwwwwwwwww", "Mavris", kAddress));
 
 // The command line built from a registered ".htm" open command: cut at the placeholder, a
 // blank and the address appended, and refused when it would not fit the 520-byte buffer.
