@@ -111,6 +111,8 @@ private:
     std::shared_ptr<Node> Find(RegRoot root, const std::string& path) const;
     std::shared_ptr<Node> FindOrCreate(RegRoot root, const std::string& path);
     const Handle* Lookup(RegKey key) const;
+    // Finds an open, undeleted key that was opened with every access bit in needed.
+    long CheckHandle(RegKey key, std::uint32_t needed, const Handle** handle) const;
     RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     void Log(RegOpenRecord::Kind kind, RegRoot root, const char* path, std::uint32_t access,
              long result);

@@ -1,0 +1,162 @@
+// CMemoryRegistry: the IRegistry calls, with the results the Win32 registry gives.
+#include <algorithm>
+
+#include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_registry_node.h"
+
+using memreg::Lower;
+using memreg::ValueKey;
+
+long CMemoryRegistry::OpenKey(RegRoot root, const char* path, std::uint32_t access, RegKey* key) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    if (key == nullptr) {
+        return reg::kInvalidParameter;
+    }
+    *key = 0;
+    const std::string text = path != nullptr ? path : "";
+    long result = reg::kSuccess;
+    std::shared_ptr<Node> node = Find(root, text);
+    if (!node) {
+        result = reg::kFileNotFound;
+    } else if (m_denyOpen.count(node->fullPath) != 0) {
+        result = reg::kAccessDenied;
+    } else if (m_denyWrite.count(node->fullPath) != 0 && (access & ~reg::kQueryValue) != 0) {
+        result = reg::kAccessDenied;
+    } else {
+        *key = NewHandle(node, access);
+    }
+    Log(RegOpenRecord::Kind::kOpen, root, path, access, result);
+    return result;
+}
+
+long CMemoryRegistry::CreateKey(RegRoot root, const char* path, RegKey* key) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    if (key == nullptr) {
+        return reg::kInvalidParameter;
+    }
+    *key = 0;
+    const std::string text = path != nullptr ? path : "";
+    std::vector<std::string> parts;
+    long result = reg::kSuccess;
+    if (!SplitPath(text, &parts)) {
+        result = reg::kBadPathname;
+    } else {
+        // The deepest existing key decides: opening it with full access, or creating a subkey
+        // below it, needs write access to it.
+        bool complete = false;
+        std::shared_ptr<Node> node = memreg::Descend(m_roots.at(root), parts, &complete);
+        const std::string target = Normalise(root, text);
+        if (m_denyOpen.count(node->fullPath) != 0 || m_denyWrite.count(node->fullPath) != 0 ||
+            m_denyOpen.count(target) != 0 || m_denyWrite.count(target) != 0) {
+            result = reg::kAccessDenied;
+        } else {
+            *key = NewHandle(FindOrCreate(root, text), reg::kAllAccess);
+        }
+    }
+    Log(RegOpenRecord::Kind::kCreate, root, path, reg::kAllAccess, result);
+    return result;
+}
+
+long CMemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    const Handle* handle = nullptr;
+    if (long result = CheckHandle(key, reg::kQueryValue, &handle); result != reg::kSuccess) {
+        return result;
+    }
+    if (data != nullptr && size == nullptr) {
+        return reg::kInvalidParameter;
+    }
+    auto it = handle->node->values.find(ValueKey(name));
+    if (it == handle->node->values.end()) {
+        return reg::kFileNotFound;
+    }
+    const std::vector<std::uint8_t>& bytes = it->second.second.bytes;
+    return memreg::CopyOut(bytes.data(), static_cast<std::uint32_t>(bytes.size()), data, size);
+}
+
+long CMemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
+                               std::uint32_t size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    const Handle* handle = nullptr;
+    if (long result = CheckHandle(key, reg::kSetValue, &handle); result != reg::kSuccess) {
+        return result;
+    }
+    if (data == nullptr && size != 0) {
+        return reg::kInvalidParameter;
+    }
+    const std::string valueKey = ValueKey(name);
+    if (m_failSetValue.count({handle->node->fullPath, valueKey}) != 0) {
+        return reg::kWriteFault;
+    }
+    RegStoredValue value;
+    value.type = type;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    value.bytes.assign(bytes, bytes + size);
+    auto it = handle->node->values.find(valueKey);
+    if (it != handle->node->values.end()) {
+        it->second.second = std::move(value);  // keeps the name's first spelling
+    } else {
+        handle->node->values[valueKey] = {name != nullptr ? name : "", std::move(value)};
+    }
+    return reg::kSuccess;
+}
+
+long CMemoryRegistry::DeleteValue(RegKey key, const char* name) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    const Handle* handle = nullptr;
+    if (long result = CheckHandle(key, reg::kSetValue, &handle); result != reg::kSuccess) {
+        return result;
+    }
+    return handle->node->values.erase(ValueKey(name)) != 0 ? reg::kSuccess : reg::kFileNotFound;
+}
+
+long CMemoryRegistry::QueryDefault(RegKey key, const char* subKey, char* buf, long* size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    const bool hasSubKey = subKey != nullptr && subKey[0] != '\0';
+    // Read through a subkey, only that subkey's own faults count (it is opened for query on
+    // the caller's behalf); read from the key itself, the handle must allow queries.
+    const Handle* handle = nullptr;
+    const std::uint32_t needed = hasSubKey ? 0 : reg::kQueryValue;
+    if (long result = CheckHandle(key, needed, &handle); result != reg::kSuccess) {
+        return result;
+    }
+    std::shared_ptr<Node> node = handle->node;
+    if (hasSubKey) {
+        std::vector<std::string> parts;
+        if (!SplitPath(subKey, &parts)) {
+            return reg::kFileNotFound;
+        }
+        bool complete = false;
+        node = memreg::Descend(node, parts, &complete);
+        if (!complete) {
+            return reg::kFileNotFound;
+        }
+        if (m_denyOpen.count(node->fullPath) != 0) {
+            return reg::kAccessDenied;
+        }
+    }
+    if (buf != nullptr && size == nullptr) {
+        return reg::kInvalidParameter;
+    }
+    // An unset default value reads as the empty text.
+    std::string text;
+    auto it = node->values.find("");
+    if (it != node->values.end()) {
+        const std::vector<std::uint8_t>& bytes = it->second.second.bytes;
+        auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+        text.assign(bytes.begin(), end);
+    }
+    return memreg::CopyOut(text.c_str(), static_cast<long>(text.size()) + 1, buf, size);
+}
+
+long CMemoryRegistry::CloseKey(RegKey key) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    return m_handles.erase(key) != 0 ? reg::kSuccess : reg::kInvalidHandle;
+}
