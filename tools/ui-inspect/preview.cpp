@@ -21,6 +21,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "menu_item.h"
 #include "ui/resource.h"
 
 namespace {
@@ -187,13 +188,10 @@ void Escaped(FILE* f, const wchar_t* text) {
 void DumpMenu(FILE* f, HMENU menu, int depth) {
     int n = GetMenuItemCount(menu);
     for (int k = 0; k < n; ++k) {
-        wchar_t text[256] = {};
-        MENUITEMINFOW mi = {};
-        mi.cbSize = sizeof mi;
-        mi.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-        mi.dwTypeData = text;
-        mi.cch = 255;
-        GetMenuItemInfoW(menu, static_cast<UINT>(k), TRUE, &mi);
+        MenuItem item;
+        ReadMenuItem(menu, k, &item);
+        const MENUITEMINFOW& mi = item.info;
+        const wchar_t* text = item.text;
         std::fprintf(f, "menu\t%d\t%s\t%u\t", depth,
                      (mi.fType & MFT_SEPARATOR) ? "separator"
                      : mi.hSubMenu              ? "popup"
