@@ -83,11 +83,16 @@ class DialogsBase(unittest.TestCase):
         link = self.control(dump, 1015)
         self.assertEqual(link["text"], self.text(119))
         self.assertEqual(self.nth(program, "about.link.target", 1), self.text(119))
-        # The link is fitted to its underlined text: same left edge and top, width and
-        # height of the text plus borders.
+        # The link is fitted to its underlined text: same left edge and top, the height of
+        # the text plus borders, and at least its measured width. Where the font paints wider
+        # than it measures (Wine's stand-in for "MS Sans Serif" does), the control takes the
+        # painted width, so that no letter is cut off; never more than a few pixels.
         needed = [int(v) for v in self.nth(program, "about.link.needed", 1).split(",")]
         self.assertEqual(tuple(link["dlu"][:2]), (90, 85))
-        self.assertEqual(link["px"][2:], needed)
+        width, height = link["px"][2:]
+        self.assertEqual(height, needed[1])
+        self.assertGreaterEqual(width, needed[0])
+        self.assertLessEqual(width, needed[0] + 12)
         self.shot(dump, "about")
         self.click(dump, 1)
         program.wait_line(r"^about\.result=1$")
