@@ -12,7 +12,8 @@
 // Base paths of the modem class key (under HKEY_LOCAL_MACHINE) in its two layouts.
 inline constexpr const char* kModemClassKeyPath =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";
-inline constexpr const char* kModemLegacyKeyPath = "System\\CurrentControlSet\\Services\\Class\\Modem\\";
+inline constexpr const char* kModemLegacyKeyPath =
+    "System\\CurrentControlSet\\Services\\Class\\Modem\\";
 
 // Subkey numbers 0 to 254 describe modems; 255 and above are never looked at.
 inline constexpr int kMaxModemKeys = 255;

@@ -3,23 +3,23 @@
 // the dialogs drive it from Python; every command prints JSON on stdout.
 //
 //   ui-inspect list
-//   ui-inspect wait   SPEC [--gone]          until a matching window exists (or is gone)
-//   ui-inspect dump   SPEC                   the window, its controls and its tool tips
-//   ui-inspect children SPEC                 every window inside it, with screen rectangles
-//   ui-inspect chars  SPEC ID TEXT           types TEXT into control ID (one WM_CHAR each)
-//   ui-inspect paste  SPEC ID TEXT           puts TEXT on the clipboard and sends WM_PASTE
-//   ui-inspect settext SPEC ID TEXT          replaces the control's text (WM_SETTEXT)
-//   ui-inspect click  SPEC ID                presses a button (BM_CLICK, posted)
-//   ui-inspect post   SPEC MSG WPARAM LPARAM posts a message (numbers in C notation)
-//   ui-inspect send   SPEC MSG WPARAM LPARAM sends a message and prints the result
-//   ui-inspect progress SPEC ID              position and range of a progress bar
+//   ui-inspect wait   WINDOW [--gone]          until a matching window exists (or is gone)
+//   ui-inspect dump   WINDOW                   the window, its controls and its tool tips
+//   ui-inspect children WINDOW                 every window inside it, with screen rectangles
+//   ui-inspect chars  WINDOW ID TEXT           types TEXT into control ID (one WM_CHAR each)
+//   ui-inspect paste  WINDOW ID TEXT           puts TEXT on the clipboard and sends WM_PASTE
+//   ui-inspect settext WINDOW ID TEXT          replaces the control's text (WM_SETTEXT)
+//   ui-inspect click  WINDOW ID                presses a button (BM_CLICK, posted)
+//   ui-inspect post   WINDOW MSG WPARAM LPARAM posts a message (numbers in C notation)
+//   ui-inspect send   WINDOW MSG WPARAM LPARAM sends a message and prints the result
+//   ui-inspect progress WINDOW ID              position and range of a progress bar
 //   ui-inspect menu                          the items of every popup menu on screen
-//   ui-inspect tray   SPEC UID               whether the window has tray icon UID
-//   ui-inspect tray-delete SPEC UID          removes that tray icon, as a shell restart would
+//   ui-inspect tray   WINDOW UID               whether the window has tray icon UID
+//   ui-inspect tray-delete WINDOW UID          removes that tray icon, as a shell restart would
 //   ui-inspect taskbar-created               broadcasts "TaskbarCreated"
 //   ui-inspect clipboard                     the clipboard's text
 //
-// SPEC picks one top-level window: --hwnd H, or any of --title T (exact),
+// WINDOW picks one top-level window: --hwnd H, or any of --title T (exact),
 // --class C, --process NAME (executable's file name), with --timeout MS to
 // wait for it to appear (default 5000). A visible match wins over a hidden one.
 //
@@ -75,25 +75,25 @@ int Run(int argc, wchar_t** argv) {
     }
 
     int i = 2;
-    Spec spec;
-    if (!ParseSpec(argc, argv, i, spec))
+    WindowQuery query;
+    if (!ParseWindowQuery(argc, argv, i, query))
         return Usage();
     if (cmd == L"wait") {
         DWORD start = GetTickCount();
         for (;;) {
-            HWND h = FindOnce(spec);
-            bool done = spec.gone ? (h == nullptr || !IsWindowVisible(h)) : (h != nullptr);
+            HWND h = FindOnce(query);
+            bool done = query.gone ? (h == nullptr || !IsWindowVisible(h)) : (h != nullptr);
             if (done) {
                 Print("{\"hwnd\": " + Hex(reinterpret_cast<UINT_PTR>(h)) +
                       ", \"ms\": " + Num(GetTickCount() - start) + "}");
                 return 0;
             }
-            if (GetTickCount() - start >= spec.timeoutMs)
+            if (GetTickCount() - start >= query.timeoutMs)
                 return Fail("timed out");
             Sleep(50);
         }
     }
-    HWND w = Find(spec);
+    HWND w = Find(query);
     if (!w)
         return Fail("no such window");
     auto arg = [&](int k) -> const wchar_t* { return i + k < argc ? argv[i + k] : nullptr; };

@@ -74,7 +74,7 @@ private:
 };
 
 // --- Picking a window (window_spec.cpp) ---
-struct Spec {
+struct WindowQuery {
     HWND hwnd = nullptr;
     std::wstring title, cls, process;
     bool hasTitle = false;
@@ -85,11 +85,11 @@ struct Spec {
 // An EnumWindows/EnumChildWindows callback that appends to the std::vector<HWND> in lp.
 BOOL CALLBACK CollectWindow(HWND h, LPARAM lp);
 std::vector<HWND> TopLevelWindows();
-// The best match now (nullptr: none); Find waits up to the spec's time-out.
-HWND FindOnce(const Spec& s);
-HWND Find(const Spec& s);
-// Parses the SPEC options from argv[i...]; leaves i at the first other word.
-bool ParseSpec(int argc, wchar_t** argv, int& i, Spec& s);
+// The best match now (nullptr: none); Find waits up to the query's time-out.
+HWND FindOnce(const WindowQuery& s);
+HWND Find(const WindowQuery& s);
+// Parses the WINDOW options from argv[i...]; leaves i at the first other word.
+bool ParseWindowQuery(int argc, wchar_t** argv, int& i, WindowQuery& s);
 
 // --- Dialog units (dialog_units.cpp) ---
 struct BaseUnits {

@@ -9,17 +9,17 @@ def control_label(dialog_id, row, index):
 
 def check_frame(tc, dump, dialog_id):
     """Window styles and client size of a dialog."""
-    spec = expected.DIALOGS[dialog_id]
+    layout = expected.DIALOGS[dialog_id]
     style = int(dump["style"], 16)
     exstyle = int(dump["exstyle"], 16)
     tc.assertEqual(dump["class"], "#32770", f"dialog {dialog_id} class")
-    tc.assertEqual(tuple(dump["client_dlu"][2:]), spec["size"], f"dialog {dialog_id} size")
-    tc.assertEqual(bool(style & expected.WS_CAPTION == expected.WS_CAPTION), spec["caption"],
+    tc.assertEqual(tuple(dump["client_dlu"][2:]), layout["size"], f"dialog {dialog_id} size")
+    tc.assertEqual(bool(style & expected.WS_CAPTION == expected.WS_CAPTION), layout["caption"],
                    f"dialog {dialog_id} caption")
-    tc.assertEqual(bool(style & expected.WS_SYSMENU), spec["caption"],
+    tc.assertEqual(bool(style & expected.WS_SYSMENU), layout["caption"],
                    f"dialog {dialog_id} system menu")
     tc.assertTrue(style & expected.DS_MODALFRAME, f"dialog {dialog_id} modal frame")
-    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), spec["appwindow"],
+    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), layout["appwindow"],
                    f"dialog {dialog_id} own taskbar button")
 
 
@@ -29,12 +29,12 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
     template_visibility: the controls' visibility is still that of the template (nothing
     has shown or hidden one yet).
     """
-    spec = expected.DIALOGS[dialog_id]
+    layout = expected.DIALOGS[dialog_id]
     check_frame(tc, dump, dialog_id)
     controls = dump["controls"]
-    tc.assertEqual([c["id"] for c in controls], [r["id"] for r in spec["controls"]],
+    tc.assertEqual([c["id"] for c in controls], [r["id"] for r in layout["controls"]],
                    f"dialog {dialog_id}: control ids in template order")
-    for index, (row, got) in enumerate(zip(spec["controls"], controls)):
+    for index, (row, got) in enumerate(zip(layout["controls"], controls)):
         label = control_label(dialog_id, row, index)
         # The style bits are checked on the template: at run time controls change some of
         # theirs (a combo box hands its scroll bar to its list, a progress bar turns its
@@ -67,11 +67,11 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
 
 def check_texts(tc, dump, dialog_id, lang, skip=()):
     """The title and every control caption in the language of the run."""
-    spec = expected.DIALOGS[dialog_id]
-    if spec["title"] is not None:
-        tc.assertEqual(dump["title"], expected.text(spec["title"], lang),
+    layout = expected.DIALOGS[dialog_id]
+    if layout["title"] is not None:
+        tc.assertEqual(dump["title"], expected.text(layout["title"], lang),
                        f"dialog {dialog_id} title ({lang})")
-    for index, (row, got) in enumerate(zip(spec["controls"], dump["controls"])):
+    for index, (row, got) in enumerate(zip(layout["controls"], dump["controls"])):
         if row["text"] is None or row["id"] in skip:
             continue
         want = row["text"] if isinstance(row["text"], str) else expected.text(row["text"], lang)
@@ -88,23 +88,23 @@ def check_template(tc, dialog_id, header, items):
     header: (style, exstyle, (x, y, cx, cy), points, face); items: (id, class, style,
     exstyle, (x, y, cx, cy), text) in template order.
     """
-    spec = expected.DIALOGS[dialog_id]
+    layout = expected.DIALOGS[dialog_id]
     style, exstyle, box, points, face = header
     tc.assertEqual((points, face), (8, "MS Sans Serif"), f"dialog {dialog_id} font")
-    tc.assertEqual(box[2:], spec["size"], f"dialog {dialog_id} size")
+    tc.assertEqual(box[2:], layout["size"], f"dialog {dialog_id} size")
     tc.assertTrue(style & 0x80000000, f"dialog {dialog_id} is a popup")
     tc.assertTrue(style & expected.DS_MODALFRAME, f"dialog {dialog_id} modal frame")
-    tc.assertEqual(style & expected.WS_CAPTION == expected.WS_CAPTION, spec["caption"],
+    tc.assertEqual(style & expected.WS_CAPTION == expected.WS_CAPTION, layout["caption"],
                    f"dialog {dialog_id} caption")
-    tc.assertEqual(bool(style & expected.WS_SYSMENU), spec["caption"],
+    tc.assertEqual(bool(style & expected.WS_SYSMENU), layout["caption"],
                    f"dialog {dialog_id} system menu")
-    tc.assertEqual(bool(style & expected.WS_VISIBLE), spec["visible"],
+    tc.assertEqual(bool(style & expected.WS_VISIBLE), layout["visible"],
                    f"dialog {dialog_id} visible")
-    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), spec["appwindow"],
+    tc.assertEqual(bool(exstyle & expected.WS_EX_APPWINDOW), layout["appwindow"],
                    f"dialog {dialog_id} own taskbar button")
-    tc.assertEqual([item[0] for item in items], [r["id"] for r in spec["controls"]],
+    tc.assertEqual([item[0] for item in items], [r["id"] for r in layout["controls"]],
                    f"dialog {dialog_id}: control ids in template (tab) order")
-    for index, (row, item) in enumerate(zip(spec["controls"], items)):
+    for index, (row, item) in enumerate(zip(layout["controls"], items)):
         cid, cls, cstyle, _, rect, text = item
         label = control_label(dialog_id, row, index)
         want_cls, style_ok = expected.KINDS[row["kind"]]
@@ -125,12 +125,12 @@ def check_template(tc, dialog_id, header, items):
 
 def check_tips(tc, dump, dialog_id, lang):
     """The control tips: the tools, their flags and owner, and the text they show."""
-    spec = expected.DIALOGS[dialog_id]
+    layout = expected.DIALOGS[dialog_id]
     tips = dump["tooltips"]
     by_control = {tip["control_id"]: tip for tip in tips}
-    tc.assertEqual(sorted(by_control), sorted(spec["tips"]), f"dialog {dialog_id}: tools")
-    tc.assertEqual(len(tips), len(spec["tips"]), f"dialog {dialog_id}: one tool per control")
-    for control, text_id in spec["tips"].items():
+    tc.assertEqual(sorted(by_control), sorted(layout["tips"]), f"dialog {dialog_id}: tools")
+    tc.assertEqual(len(tips), len(layout["tips"]), f"dialog {dialog_id}: one tool per control")
+    for control, text_id in layout["tips"].items():
         tip = by_control[control]
         label = f"dialog {dialog_id}, tip of control {control}"
         # TTF_IDISHWND | TTF_SUBCLASS, nothing else.

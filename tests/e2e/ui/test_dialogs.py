@@ -118,7 +118,7 @@ class DialogsBase(unittest.TestCase):
     def test_extra_filter_keeps_only_dial_characters(self):
         program, hwnd = self.open("extra", "--no-location", "--callout", "1")
         dump = self.desktop.dump(hwnd)
-        spec = ("--hwnd", hex(hwnd))
+        target = ("--hwnd", hex(hwnd))
         # Typed with the keyboard: click into the edit, then type.
         self.click(dump, 1028)
         self.desktop.xdotool("type", "--delay", "60", "0 -,*W#p9")
@@ -130,18 +130,18 @@ class DialogsBase(unittest.TestCase):
                  ("5", "0,W9w5")]
         for char, after in cases:
             with self.subTest(typed=char):
-                self.assertEqual(self.desktop.inspect("chars", *spec, "1028", char)["text"],
+                self.assertEqual(self.desktop.inspect("chars", *target, "1028", char)["text"],
                                  after)
         # Pasted: only the digits of "0 - 9" stay.
-        self.desktop.inspect("settext", *spec, "1028", "")
-        self.assertEqual(self.desktop.inspect("paste", *spec, "1028", "0 - 9")["text"], "09")
+        self.desktop.inspect("settext", *target, "1028", "")
+        self.assertEqual(self.desktop.inspect("paste", *target, "1028", "0 - 9")["text"], "09")
         # The service codes cannot be changed.
         for cid, code in ((1033, "*43#"), (1034, "#43#")):
             self.click(dump, cid)
             self.desktop.xdotool("type", "1")
-            self.desktop.inspect("chars", *spec, str(cid), "2")
+            self.desktop.inspect("chars", *target, str(cid), "2")
             self.assertEqual(self.control(self.desktop.dump(hwnd), cid)["text"], code)
-        self.desktop.inspect("click", *spec, "1")
+        self.desktop.inspect("click", *target, "1")
         program.wait_line(r"^extra\.result=ok$")
         self.assertEqual(self.nth(program, "extra.outside_access", 1), "09")
         self.finished(program)
@@ -165,34 +165,34 @@ class DialogsBase(unittest.TestCase):
         program, _ = self.open("extra", "--location-prefix", "9", "--stored-prefix", "5",
                                "--callout", "0", "--repeat", "3")
         # Run 1: edit and toggle, then Cancel: nothing changes.
-        hwnd, spec = self.nth_dialog(program, 1)
+        hwnd, target = self.nth_dialog(program, 1)
         dump = self.desktop.dump(hwnd)
         self.assertEqual(self.control(dump, 1028)["text"], "5", "the stored prefix wins")
         self.assertEqual(self.control(dump, 1040)["check"], 0)
-        self.desktop.inspect("settext", *spec, "1028", "123")
+        self.desktop.inspect("settext", *target, "1028", "123")
         self.click(dump, 1040)
         self.assertEqual(self.control(self.desktop.dump(hwnd), 1040)["check"], 1)
-        self.desktop.inspect("click", *spec, "2")
+        self.desktop.inspect("click", *target, "2")
         self.assertEqual(self.nth(program, "extra.result", 1), "cancel")
         self.assertEqual(self.nth(program, "extra.outside_access", 1), "5")
         self.assertEqual(self.nth(program, "extra.callout", 1), "0")
         # Run 2: "0W" and the box on, then OK: both are kept.
-        hwnd, spec = self.nth_dialog(program, 2)
+        hwnd, target = self.nth_dialog(program, 2)
         self.assertEqual(self.control(self.desktop.dump(hwnd), 1028)["text"], "5")
-        self.desktop.inspect("settext", *spec, "1028", "")
-        self.desktop.inspect("chars", *spec, "1028", "0W")
-        self.desktop.inspect("click", *spec, "1040")
+        self.desktop.inspect("settext", *target, "1028", "")
+        self.desktop.inspect("chars", *target, "1028", "0W")
+        self.desktop.inspect("click", *target, "1040")
         time.sleep(0.5)
-        self.desktop.inspect("click", *spec, "1")
+        self.desktop.inspect("click", *target, "1")
         self.assertEqual(self.nth(program, "extra.result", 2), "ok")
         self.assertEqual(self.nth(program, "extra.outside_access", 2), "0W")
         self.assertEqual(self.nth(program, "extra.callout", 2), "1")
         # Run 3: the stored "0W" is shown again, and the box is on.
-        hwnd, spec = self.nth_dialog(program, 3)
+        hwnd, target = self.nth_dialog(program, 3)
         dump = self.desktop.dump(hwnd)
         self.assertEqual(self.control(dump, 1028)["text"], "0W")
         self.assertEqual(self.control(dump, 1040)["check"], 1)
-        self.desktop.inspect("click", *spec, "2")
+        self.desktop.inspect("click", *target, "2")
         self.finished(program)
 
     @ui_harness.once

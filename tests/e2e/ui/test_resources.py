@@ -45,12 +45,12 @@ class ResourcesBase(unittest.TestCase):
     def tearDownClass(cls):
         cls.desktop.close()
 
-    SPEC = ("--class", "#32770", "--process", "ui-preview.exe")
+    WINDOW = ("--class", "#32770", "--process", "ui-preview.exe")
 
     def show(self, dialog_id, *options):
         program = self.desktop.start(ui_harness.preview_exe(), dialog_id, *options)
         try:
-            return program, self.desktop.wait_window(*self.SPEC)
+            return program, self.desktop.wait_window(*self.WINDOW)
         except Exception:
             program.kill()
             raise
@@ -62,7 +62,7 @@ class ResourcesBase(unittest.TestCase):
         finally:
             program.kill()
             # The next dialog must not be confused with this one.
-            self.desktop.wait_gone(*self.SPEC)
+            self.desktop.wait_gone(*self.WINDOW)
 
     def test_catalogue_menu_templates_version_and_manifest(self):
         path = self.desktop.workdir / "catalogue.txt"
@@ -131,7 +131,7 @@ class ResourcesBase(unittest.TestCase):
 
     def test_filled_dialogs(self):
         """Every dialog with its texts: language, tips, and a screenshot to look at."""
-        for dialog_id, spec in expected.DIALOGS.items():
+        for dialog_id, layout in expected.DIALOGS.items():
             with self.subTest(dialog=dialog_id):
                 program, hwnd = self.show(dialog_id, "--fill")
                 try:
@@ -146,7 +146,7 @@ class ResourcesBase(unittest.TestCase):
                             self.assertEqual(
                                 next(c for c in dump["controls"] if c["id"] == group)["text"],
                                 "", f"group box {group} has no caption")
-                    self.desktop.screenshot(f"{self.LANG}-preview-{spec['name']}",
+                    self.desktop.screenshot(f"{self.LANG}-preview-{layout['name']}",
                                             checks.window_rect(dump))
                 finally:
                     self.close(program, hwnd)

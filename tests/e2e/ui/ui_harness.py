@@ -304,13 +304,13 @@ class Desktop:
             raise AssertionError(f"ui-inspect {args}: {answer['error']}")
         return answer
 
-    def wait_window(self, *spec, timeout_ms=60000):
-        answer = self.inspect("wait", *spec, "--timeout", str(timeout_ms),
+    def wait_window(self, *query, timeout_ms=60000):
+        answer = self.inspect("wait", *query, "--timeout", str(timeout_ms),
                               timeout=timeout_ms / 1000 + 60)
         return int(answer["hwnd"], 16)
 
-    def wait_gone(self, *spec, timeout_ms=30000):
-        self.inspect("wait", *spec, "--gone", "--timeout", str(timeout_ms),
+    def wait_gone(self, *query, timeout_ms=30000):
+        self.inspect("wait", *query, "--gone", "--timeout", str(timeout_ms),
                      timeout=timeout_ms / 1000 + 60)
 
     def dump(self, hwnd):

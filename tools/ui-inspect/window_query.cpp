@@ -12,7 +12,7 @@ struct Candidate {
     bool visible;
 };
 
-bool Matches(const Spec& s, HWND h) {
+bool Matches(const WindowQuery& s, HWND h) {
     if (s.hasTitle && TextOf(h) != s.title)
         return false;
     if (!s.cls.empty() && _wcsicmp(ClassOf(h).c_str(), s.cls.c_str()) != 0)
@@ -29,7 +29,7 @@ BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
     return TRUE;
 }
 
-HWND FindOnce(const Spec& s) {
+HWND FindOnce(const WindowQuery& s) {
     if (s.hwnd)
         return IsWindow(s.hwnd) ? s.hwnd : nullptr;
     HWND hidden = nullptr;
@@ -50,7 +50,7 @@ std::vector<HWND> TopLevelWindows() {
     return all;
 }
 
-HWND Find(const Spec& s) {
+HWND Find(const WindowQuery& s) {
     DWORD start = GetTickCount();
     for (;;) {
         HWND h = FindOnce(s);
@@ -62,8 +62,8 @@ HWND Find(const Spec& s) {
     }
 }
 
-// Parses the SPEC options from argv[i...]; leaves i at the first other word.
-bool ParseSpec(int argc, wchar_t** argv, int& i, Spec& s) {
+// Parses the WINDOW options from argv[i...]; leaves i at the first other word.
+bool ParseWindowQuery(int argc, wchar_t** argv, int& i, WindowQuery& s) {
     while (i < argc && std::wcsncmp(argv[i], L"--", 2) == 0) {
         std::wstring opt = argv[i];
         if (opt == L"--gone") {
