@@ -20,22 +20,7 @@ WM_SYSCOMMAND = 0x112
 SC_CLOSE = 0xF060
 
 
-class DialogsBase(unittest.TestCase):
-    LANG = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = ui_harness.Desktop(cls.LANG, expected.LANGUAGES[cls.LANG][0])
-        try:
-            cls.desktop.boot()
-        except Exception:
-            cls.desktop.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
+class DialogsBase(ui_harness.DesktopCase):
     # -- helpers
 
     def open(self, mode, *options, key=None):
@@ -309,19 +294,7 @@ class DialogsBase(unittest.TestCase):
         self.assertEqual(program.values("wait.timer_left"), ["0", "0"])
 
 
-class DialogsDe(DialogsBase):
-    LANG = "de"
-
-
-class DialogsEn(DialogsBase):
-    LANG = "en"
-
-
-class DialogsFr(DialogsBase):
-    LANG = "fr"
-
-
-del DialogsBase  # only the language classes are tests
+ui_harness.language_classes(DialogsBase, globals())
 
 if __name__ == "__main__":
     unittest.main()

@@ -28,23 +28,7 @@ def unescape(text):
     return "".join(out)
 
 
-class ResourcesBase(unittest.TestCase):
-    LANG = None
-
-    @classmethod
-    def setUpClass(cls):
-        locale_name = expected.LANGUAGES[cls.LANG][0]
-        cls.desktop = ui_harness.Desktop(cls.LANG, locale_name)
-        try:
-            cls.desktop.boot()
-        except Exception:
-            cls.desktop.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
+class ResourcesBase(ui_harness.DesktopCase):
     WINDOW = ("--class", "#32770", "--process", "ui-preview.exe")
 
     def show(self, dialog_id, *options):
@@ -152,19 +136,7 @@ class ResourcesBase(unittest.TestCase):
                     self.close(program, hwnd)
 
 
-class ResourcesDe(ResourcesBase):
-    LANG = "de"
-
-
-class ResourcesEn(ResourcesBase):
-    LANG = "en"
-
-
-class ResourcesFr(ResourcesBase):
-    LANG = "fr"
-
-
-del ResourcesBase  # only the language classes are tests
+ui_harness.language_classes(ResourcesBase, globals())
 
 if __name__ == "__main__":
     unittest.main()

@@ -18,22 +18,7 @@ PROGRAMS = [ui_harness.inspect_exe(), ui_harness.uitest_exe()]
 TRAY_ID = 125
 
 
-class TrayBase(unittest.TestCase):
-    LANG = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = ui_harness.Desktop(cls.LANG, expected.LANGUAGES[cls.LANG][0])
-        try:
-            cls.desktop.boot()
-        except Exception:
-            cls.desktop.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
+class TrayBase(ui_harness.DesktopCase):
     def setUp(self):
         self.program = self.desktop.start(ui_harness.uitest_exe(), "tray", "--timeout",
                                           "300000", with_out=True)
@@ -183,19 +168,7 @@ class TrayBase(unittest.TestCase):
         self.end()
 
 
-class TrayDe(TrayBase):
-    LANG = "de"
-
-
-class TrayEn(TrayBase):
-    LANG = "en"
-
-
-class TrayFr(TrayBase):
-    LANG = "fr"
-
-
-del TrayBase  # only the language classes are tests
+ui_harness.language_classes(TrayBase, globals())
 
 if __name__ == "__main__":
     unittest.main()

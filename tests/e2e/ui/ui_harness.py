@@ -20,7 +20,10 @@ import subprocess
 import tempfile
 import threading
 import time
+import unittest
 from pathlib import Path
+
+import expected
 
 REPO = Path(__file__).resolve().parents[3]
 SCREEN = (1024, 768)
@@ -331,3 +334,33 @@ class Desktop:
         subprocess.run(args + [str(path)], env=self.env, check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
+
+
+class DesktopCase(unittest.TestCase):
+    """Base of a class of checks in one language (LANG): its tests share one Desktop, booted
+    before the first and closed after the last, as a fresh prefix takes a while to come up."""
+    LANG = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop(cls.LANG, expected.LANGUAGES[cls.LANG][0])
+        try:
+            cls.desktop.boot()
+        except Exception:
+            cls.desktop.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+
+def language_classes(base, namespace):
+    """Puts one class per language into namespace (a module's globals()), named after base
+    without its "Base" (DialogsBase -> DialogsDe, DialogsEn, DialogsFr), and takes base out:
+    only the language classes are tests, and CTest runs each of them by that name."""
+    stem = base.__name__.removesuffix("Base")
+    for lang in expected.LANGUAGES:
+        name = stem + lang.capitalize()
+        namespace[name] = type(name, (base,), {"LANG": lang, "__module__": base.__module__})
+    del namespace[base.__name__]
