@@ -288,10 +288,18 @@ class Desktop:
         prefix starts Wine's own background processes, which inherit its standard handles
         and would keep a pipe open long after the program has ended.
         """
-        with tempfile.TemporaryFile(dir=self.workdir) as out:
+        with tempfile.TemporaryFile(dir=self.workdir) as out, \
+                tempfile.TemporaryFile(dir=self.workdir) as err:
             proc = subprocess.run([wine64(), str(exe), *map(str, args)], env=self.env,
-                                  stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=subprocess.DEVNULL, timeout=timeout)
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                  timeout=timeout)
+            if proc.returncode != 0:
+                # Whatever Wine or the program said goes into the test's log, so that a
+                # failure that happens only now and then can still be told apart.
+                err.seek(0)
+                tail = err.read()[-2000:].decode("utf-8", "replace")
+                print(f"{Path(str(exe)).name} {' '.join(map(str, args))}: exit code "
+                      f"{proc.returncode}\n{tail}", flush=True)
             out.seek(0)
             return proc.returncode, out.read()
 
