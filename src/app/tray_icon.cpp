@@ -36,6 +36,11 @@ LRESULT CTrayWindowHook::HandleMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) 
     if (pOwner != nullptr) {
         if (nMsg == pOwner->m_iconData.uCallbackMessage && m_hTarget == pOwner->m_iconData.hWnd) {
             pOwner->OnIconMessage(wParam, lParam);
+            if (!IsHooked()) {
+                // The window went, or let go of the icon, while its menu was open: this
+                // watcher has nothing left to pass the message on to.
+                return 0;
+            }
         } else if (nMsg == CTrayIcon::s_nTaskbarCreated && CTrayIcon::s_nTaskbarCreated != 0) {
             pOwner->OnTaskbarRecreated(wParam, lParam);
         }
@@ -84,7 +89,14 @@ bool CTrayIcon::ShowResourceIcon(UINT nId) {
         if (LoadStringA(GetResourceInstance(), nId, m_iconData.szTip, kTipSize) <= 0) {
             m_iconData.szTip[0] = '\0';
         }
-        hIcon = LoadIconA(GetResourceInstance(), MAKEINTRESOURCEA(nId & 0xFFFF));
+        // The icon's own small image, not the large one scaled down by the shell.
+        const LPCSTR pszName = MAKEINTRESOURCEA(nId & 0xFFFF);
+        hIcon = static_cast<HICON>(LoadImageA(GetResourceInstance(), pszName, IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXSMICON),
+                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+        if (hIcon == nullptr) {
+            hIcon = LoadIconA(GetResourceInstance(), pszName);
+        }
     }
     return UpdateIcon(hIcon, nullptr);
 }
@@ -92,12 +104,16 @@ bool CTrayIcon::ShowResourceIcon(UINT nId) {
 bool CTrayIcon::UpdateIcon(HICON hIcon, const char* pszTip) {
     DWORD nOperation;
     m_iconData.uFlags = 0;
+    m_hWantedIcon = hIcon;
     if (hIcon != nullptr) {
         nOperation = m_iconData.hIcon != nullptr ? NIM_MODIFY : NIM_ADD;
         m_iconData.hIcon = hIcon;
         m_iconData.uFlags = NIF_ICON;
+        if (nOperation == NIM_ADD) {
+            m_bAddTried = true;
+        }
     } else {
-        if (m_iconData.hIcon == nullptr) {
+        if (m_iconData.hIcon == nullptr && !m_bAddTried) {
             return true;  // nothing shown, nothing to remove
         }
         nOperation = NIM_DELETE;
@@ -113,7 +129,10 @@ bool CTrayIcon::UpdateIcon(HICON hIcon, const char* pszTip) {
         m_iconData.uFlags |= NIF_MESSAGE;
     }
     const BOOL bResult = m_shell.NotifyIcon(nOperation, &m_iconData);
-    if (nOperation == NIM_DELETE || !bResult) {
+    if (nOperation == NIM_DELETE) {
+        m_iconData.hIcon = nullptr;
+        m_bAddTried = false;
+    } else if (!bResult) {
         m_iconData.hIcon = nullptr;  // a failed add is tried again by the next call
     }
     return bResult != FALSE;
@@ -135,6 +154,7 @@ LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
         return 0;
     }
     HWND hWnd = m_iconData.hWnd;
+    OnPrepareMenu(hPopup);
     if (nMouseMessage == WM_RBUTTONUP) {
         SetMenuDefaultItem(hPopup, 0, TRUE);
         POINT point{};
@@ -152,12 +172,16 @@ LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
 }
 
 LRESULT CTrayIcon::OnTaskbarRecreated(WPARAM /*wParam*/, LPARAM /*lParam*/) {
-    HICON hIcon = m_iconData.hIcon;
+    // Whether or not the shell had the icon before (the first add fails when the program
+    // starts at log-on before the taskbar exists), a wanted icon goes to the new taskbar.
+    HICON hIcon = m_hWantedIcon;
+    if (hIcon == nullptr) {
+        return 0;
+    }
     m_iconData.hIcon = nullptr;
-    if (hIcon != nullptr && !UpdateIcon(hIcon, nullptr)) {
+    if (!UpdateIcon(hIcon, nullptr)) {
         // The broadcast came without a new taskbar (another program sent it, or the shell kept
-        // its icons), so the icon is still there. Forgetting it would leave it behind for good
-        // when the program ends; a change of the icon finds out whether the shell has it.
+        // its icons), so the add failed on the icon that is still there; a change finds out.
         m_iconData.hIcon = hIcon;
         UpdateIcon(hIcon, nullptr);
     }

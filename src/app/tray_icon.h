@@ -55,19 +55,32 @@ public:
     // The callback message: a right button release shows the popup menu at the cursor, a left
     // double click runs the menu's first item. Returns 1 when the click did something.
     virtual LRESULT OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage);
-    // The taskbar was re-created: the icon, if shown, is added again with its tip.
+    // The taskbar was re-created: the icon, if wanted, is added again with its tip.
     virtual LRESULT OnTaskbarRecreated(WPARAM wParam, LPARAM lParam);
 
     const NOTIFYICONDATAA& GetIconData() const { return m_iconData; }
+    // The shell took the icon at the latest add or change.
     bool IsShown() const { return m_iconData.hIcon != nullptr; }
+    // An icon is wanted in the notification area, whether or not the shell has it now.
+    bool IsWanted() const { return m_hWantedIcon != nullptr; }
 
     // "TaskbarCreated", registered when the program starts.
     static const UINT s_nTaskbarCreated;
 
+protected:
+    // The popup menu is about to be shown: a chance to check or grey its items.
+    virtual void OnPrepareMenu(HMENU /*hPopup*/) {}
+
 private:
     friend class CTrayWindowHook;
 
-    NOTIFYICONDATAA m_iconData;
+    NOTIFYICONDATAA m_iconData;  // hIcon: the icon the shell took, null when it has none
+    // What the program wants shown, kept apart from what the shell has: an add that failed
+    // because the taskbar did not exist yet is made good when the taskbar comes.
+    HICON m_hWantedIcon = nullptr;
+    // An add was tried since the last removal: a failed or timed-out add may still have left
+    // the icon in the shell, so removing it is never skipped then.
+    bool m_bAddTried = false;
     CTrayWindowHook m_windowHook;
     CTrayWindowHook m_topLevelHook;
     ITrayShell& m_shell;

@@ -37,6 +37,11 @@ CSerialPort::~CSerialPort() = default;
 bool CSerialPort::Open() {
     ISerialPorts& ports = *m_platform.serial;
     ports.SetLastError(0);
+    if (m_hComm) {
+        // The port is ours already. Opening it again would fail against our own exclusive
+        // handle and lose the settings saved for Close; the open channel serves as it is.
+        return true;
+    }
     char name[32];
     std::snprintf(name, sizeof(name), "\\\\.\\COM%d", m_nPort);
     m_hComm = ports.Open(name);

@@ -18,6 +18,7 @@ public:
 
     // Opens "\\.\COMn" exclusively and applies the fixed line settings and time-outs.
     // False when the device cannot be opened; throws CUserException when configuring fails.
+    // An open channel stays as it is: true, with the settings saved at the first Open.
     bool Open();
     // Puts the saved time-outs and line settings back, then closes. Throws CUserException
     // (device still open) when restoring fails. Harmless on a closed channel.

@@ -38,6 +38,14 @@ HWND CDialog::GetDefaultOwner() {
     return g_hDefaultOwner;
 }
 
+CDialog* CDialog::FromHandle(HWND hWnd) {
+    if (hWnd == nullptr ||
+        GetWindowLongPtrA(hWnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&DialogProc)) {
+        return nullptr;
+    }
+    return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+}
+
 void CDialog::EnableReflection(HWND hControl, bool bEnable) {
     if (bEnable) {
         SetPropA(hControl, kReflectProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));

@@ -60,6 +60,10 @@ public:
     static void SetDefaultOwner(HWND hOwner);
     static HWND GetDefaultOwner();
 
+    // The object of a dialog window run by this class; null for any other window (a message
+    // box, a dialog of other code).
+    static CDialog* FromHandle(HWND hWnd);
+
     // Marks a child control as one that wants its own notifications reflected to it.
     static void EnableReflection(HWND hControl, bool bEnable);
 

@@ -38,6 +38,8 @@ bool CWaitDlg::OnInitDialog() {
     SendMessageA(m_hProgress, PBM_SETSTEP, 1, 0);
     SendMessageA(m_hProgress, PBM_SETPOS, 0, 0);
     SetDlgItemText(IDC_WAIT_TEXT, LoadText(IDS_WAIT_TEXT));
+    // Its owner, the main dialog, is mostly hidden: then this centres it on the screen.
+    CenterWindow();
 
     bool bAlreadyRequested;
     {
@@ -61,10 +63,20 @@ void CWaitDlg::OnTimer(UINT_PTR /*nId*/) {
 void CWaitDlg::OnClose() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bCloseRequested) {
+            // Alt+F4, Escape or anybody's WM_CLOSE: the worker is still writing or dialling,
+            // and only its own request may end the wait. A run ended early would also leave
+            // the worker's late request to end the next run.
+            return;
+        }
         m_hWndOpen = nullptr;
     }
     m_timer.Stop();
-    CDialog::OnClose();
+    CDialog::OnCancel();
+}
+
+void CWaitDlg::OnCancel() {
+    OnClose();
 }
 
 void CWaitDlg::OnDestroy() {

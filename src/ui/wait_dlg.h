@@ -15,7 +15,8 @@ public:
 
     // Call before the worker thread starts: forgets a close request of an earlier run.
     void PrepareRun();
-    // Any thread: ends the current or the next modal run. When the window exists it gets
+    // Any thread: ends the current or the next modal run; nothing else does (no key, no
+    // close box, no WM_CLOSE of anybody else). When the window exists it gets
     // WM_CLOSE and the call returns once that is handled; when the worker is faster than the
     // window, the request is kept and the window ends itself as soon as it is created.
     void RequestClose();
@@ -25,7 +26,9 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnTimer(UINT_PTR nId) override;
+    // Both end the run only once the worker has asked for it.
     void OnClose() override;
+    void OnCancel() override;
     void OnDestroy() override;
 
 private:

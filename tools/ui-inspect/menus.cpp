@@ -21,7 +21,12 @@ std::string MenuJson(HMENU menu, int depth) {
         out += "{\"text\": " + Quote(text) + ", \"id\": " + Num(mi.hSubMenu ? -1 : mi.wID) +
                ", \"separator\": " + Bool(mi.fType & MFT_SEPARATOR) +
                ", \"default\": " + Bool(mi.fState & MFS_DEFAULT) +
-               ", \"checked\": " + Bool(mi.fState & MFS_CHECKED);
+               ", \"checked\": " + Bool(mi.fState & MFS_CHECKED) +
+               ", \"radio\": " + Bool(mi.fType & MFT_RADIOCHECK);
+        // Where the item is on the screen while its menu is open (empty when it is not).
+        RECT rc = {};
+        if (GetMenuItemRect(nullptr, menu, static_cast<UINT>(k), &rc))
+            out += ", \"px\": " + PxArray(rc);
         if (mi.hSubMenu && depth < 4)
             out += ", \"submenu\": " + MenuJson(mi.hSubMenu, depth + 1);
         out += "}";

@@ -162,6 +162,19 @@ TEST_F(SerialPortTest, ReopenSavesTheSettingsAgain) {
     EXPECT_EQ(port.GetSettings().BaudRate, 2400u);
 }
 
+// The scan leaves a port open and a later provider call opens it again: the second Open must
+// neither fail against the channel's own handle nor lose the settings saved by the first.
+TEST_F(SerialPortTest, OpenOnAnOpenChannelKeepsItAndItsSavedSettings) {
+    OpenOrFail();
+    port.ClearCallLog();
+    EXPECT_TRUE(serial.Open());
+    EXPECT_TRUE(serial.IsOpen());
+    EXPECT_TRUE(port.GetCallLog().empty());
+    serial.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(SameSettings(port.GetSettings(), CFakeSerialPort::InitialSettings()));
+}
+
 struct OpenFault {
     const char* name;
     FakeCall call;

@@ -228,6 +228,35 @@ TEST_F(TrayIconTest, AFailedAddIsTriedAgainAsAnAdd) {
     EXPECT_TRUE(tray.IsShown());
 }
 
+// At log-on the program can start before the taskbar: the first add fails, and the icon must
+// come with the taskbar's broadcast. An add that failed only by timing out may have left the
+// icon in the shell, so it is removed at the end all the same.
+TEST_F(TrayIconTest, AnIconWhoseAddFailedComesWithTheTaskbarAndIsRemovedAtTheEnd) {
+    {
+        CTrayIcon tray(kIconId, m_shell);
+        tray.BindWindow(m_hWnd, kCallback);
+        m_shell.m_bResult = FALSE;
+        EXPECT_FALSE(tray.UpdateIcon(m_hIcon, "tip"));
+        EXPECT_FALSE(tray.IsShown());
+        EXPECT_TRUE(tray.IsWanted());
+        m_shell.m_bResult = TRUE;
+        SendMessageA(m_hWnd, CTrayIcon::s_nTaskbarCreated, 0, 0);
+        ASSERT_EQ(m_shell.m_calls.size(), 2u);
+        EXPECT_EQ(m_shell.m_calls[1].nOperation, static_cast<DWORD>(NIM_ADD));
+        EXPECT_EQ(m_shell.m_calls[1].data.hIcon, m_hIcon);
+        EXPECT_TRUE(tray.IsShown());
+    }
+    {
+        m_shell.m_calls.clear();
+        CTrayIcon tray(kIconId, m_shell);
+        tray.BindWindow(m_hWnd, kCallback);
+        m_shell.m_bResult = FALSE;
+        tray.UpdateIcon(m_hIcon, "tip");
+    }
+    ASSERT_EQ(m_shell.m_calls.size(), 2u);
+    EXPECT_EQ(m_shell.m_calls[1].nOperation, static_cast<DWORD>(NIM_DELETE));
+}
+
 TEST_F(TrayIconTest, ALongTipIsCutAndStaysTerminatedWithinSixtyFourBytes) {
     CTrayIcon tray(kIconId, m_shell);
     const std::string longTip(100, 'x');

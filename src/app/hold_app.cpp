@@ -1,0 +1,91 @@
+#include "app/hold_app.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+constexpr UINT kHhDisplayTopic = 0x0000;
+constexpr UINT kHhCloseAll = 0x0012;
+
+}  // namespace
+
+CHoldApp::~CHoldApp() {
+    // Help windows run on this thread inside the help component; they go before the program.
+    if (m_pfnHtmlHelp != nullptr) {
+        m_pfnHtmlHelp(nullptr, nullptr, kHhCloseAll, 0);
+    }
+}
+
+bool CHoldApp::InitInstance() {
+    m_hMutex = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    const bool bAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (m_hMutex != nullptr) {
+        ReleaseMutex(m_hMutex);
+    }
+    if (bAlreadyRunning) {
+        return false;  // another instance runs: end at once, no window, no message
+    }
+
+    INITCOMMONCONTROLSEX init{sizeof init,
+                              ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    if (!InitCommonControlsEx(&init)) {
+        InitCommonControls();
+    }
+    m_filter.Install([this](const MSG& msg) { return PreTranslateMessage(msg); });
+
+    // The main dialog's set-up registers its window as the owner of the program's other
+    // dialogs; the Escape rule finds it there.
+    auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this);
+    pDialog->DoModal();
+    pDialog.reset();
+    CDialog::SetDefaultOwner(nullptr);
+    m_filter.Remove();
+    return false;
+}
+
+bool CHoldApp::PreTranslateMessage(const MSG& msg) {
+    if (!IsEscapeKeyDown(msg)) {
+        return false;
+    }
+    HWND hMain = CDialog::GetDefaultOwner();
+    HWND hRoot = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (hMain == nullptr || !IsWindow(hMain) || CDialog::FromHandle(hRoot) == nullptr) {
+        return false;  // a message box, or a window that is not one of the program's dialogs
+    }
+    PostMessageA(hMain, WM_CLOSE, 0, 0);
+    return true;
+}
+
+void CHoldApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
+    if (!m_bHtmlHelpLooked) {
+        // Loaded at run time: a system without the HTML Help component still runs the tool,
+        // and its help requests then do nothing.
+        m_bHtmlHelpLooked = true;
+        m_hHtmlHelp = LoadLibraryA("hhctrl.ocx");
+        if (m_hHtmlHelp != nullptr) {
+            m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(
+                reinterpret_cast<void*>(GetProcAddress(m_hHtmlHelp, "HtmlHelpA")));
+        }
+    }
+    if (m_pfnHtmlHelp == nullptr) {
+        return;
+    }
+    const std::string path = HelpFilePath();
+    m_pfnHtmlHelp(CDialog::GetDefaultOwner(), path.c_str(), kHhDisplayTopic, 0);
+}
+
+std::string CHoldApp::HelpFilePath() {
+    char szPath[MAX_PATH + 1] = {};
+    const DWORD nLength = GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    std::string folder;
+    if (nLength > 0 && nLength < MAX_PATH) {
+        folder.assign(szPath, nLength);
+        const std::size_t nSlash = folder.find_last_of("\\/");
+        folder = nSlash == std::string::npos ? std::string() : folder.substr(0, nSlash + 1);
+    }
+    return folder + "help\\Mavris.chm";
+}

@@ -1,0 +1,46 @@
+// CHoldApp: starts the program once per session, prepares the common controls, runs the main
+// dialog for the whole life of the program, turns Escape in the program's dialogs into hiding
+// the main dialog, and opens the help file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/hold_dlg.h"
+#include "ui/msg_filter.h"
+
+// The single-instance token: while a process holds this name, every further start ends at
+// once, silently.
+inline constexpr const char kSingleInstanceMutexName[] =
+    "Modem-On-Hold-2CBC76AC-E836-48a1-8376-06E6760B924F";
+
+class CHoldApp : public IHelpRequests {
+public:
+    CHoldApp() = default;
+    ~CHoldApp() override;
+    CHoldApp(const CHoldApp&) = delete;
+    CHoldApp& operator=(const CHoldApp&) = delete;
+
+    // Runs the program; returns when it ends (false: no further message loop is wanted).
+    bool InitInstance();
+    // The Escape rule for every message the dialog loops of this thread handle: a key-down of
+    // Escape in one of the program's dialogs asks the main dialog to close (which hides it)
+    // and never reaches the dialog. Message boxes keep their own Escape. True when consumed.
+    bool PreTranslateMessage(const MSG& msg);
+    // Opens the help file's default topic; both arguments are ignored.
+    void WinHelp(DWORD dwData, UINT nCmd) override;
+
+    // "help\Mavris.chm" beside the program, wherever the working directory is (autorun at
+    // log-on starts the program in another one).
+    static std::string HelpFilePath();
+
+private:
+    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+
+    HANDLE m_hMutex = nullptr;  // kept open until the process ends
+    CDialogMessageFilter m_filter;
+    HMODULE m_hHtmlHelp = nullptr;
+    HtmlHelpProc m_pfnHtmlHelp = nullptr;
+    bool m_bHtmlHelpLooked = false;
+};

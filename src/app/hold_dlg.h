@@ -1,0 +1,139 @@
+// CHoldDlg: the main window of the tool and the owner of everything that lives for the whole
+// run: the modem list, the call-waiting control of the current modem, the tray icon, the wait
+// dialog, the tips and the bold font. Mostly hidden: at start it shows the scan window while a
+// scan thread looks for the supported modems; afterwards the program lives in the
+// notification area and the dialog shows itself only at a user's first run or on "Open".
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "app/message_wait.h"
+#include "app/tray_icon.h"
+#include "modem/call_waiting_control.h"
+#include "modem/modem_list.h"
+#include "settings/settings_store.h"
+#include "ui/dialog.h"
+#include "ui/dlg_tooltip.h"
+#include "ui/extra_dlg.h"
+#include "ui/wait_dlg.h"
+#include "ui/win_handles.h"
+
+class CHoldDlg;
+class CScanDlg;
+
+// Where the main dialog's help requests go: the application's help handling.
+class IHelpRequests {
+public:
+    virtual ~IHelpRequests() = default;
+    virtual void WinHelp(DWORD dwData, UINT nCmd) = 0;
+};
+
+// The main dialog's icon in the notification area (menu and icon id 125). While a modal
+// window of the program is up, a click on the icon brings that window forward instead of
+// opening the menu, so that no command can start under a running one.
+class CHoldTrayIcon : public CTrayIcon {
+public:
+    explicit CHoldTrayIcon(CHoldDlg& owner);
+    LRESULT OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) override;
+
+protected:
+    // Marks the behaviour the current modem has now.
+    void OnPrepareMenu(HMENU hPopup) override;
+
+private:
+    CHoldDlg& m_owner;
+};
+
+class CHoldDlg : public CDialog, private ICountryWarningSink {
+public:
+    CHoldDlg(const Platform& platform, IHelpRequests* pHelp);
+    // Waits for the threads still running, then lets go of the list, the icon and the rest.
+    ~CHoldDlg() override;
+
+    // The behaviour the current modem's "UserInit" holds (1, 2, 0 or -1), as last read.
+    int GetCurrentMode() const { return m_nCurrentMode; }
+    // A command is running or the program is ending: the tray starts nothing new.
+    bool IsBusy() const { return m_bApplying || m_bEnding; }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD nId, WORD nCode, HWND hControl) override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
+    void PostNcDestroy() override;
+    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+
+private:
+    // --- the scan (hold_dlg_scan.cpp) ---
+    static DWORD WINAPI ScanThreadProc(void* pParam);
+    void RunScan();
+    void CloseScannedPorts();
+    void OnCountryWarning(int nIndex) override;  // scan thread: asks the user-interface thread
+    LRESULT OnCountryWarningMessage(WPARAM nIndex);
+    LRESULT OnScanDone();
+    LRESULT OnAppShutdown();
+    void FillControls();
+    void HandleFirstRun();
+    void SelectModem(int nIndex);
+    void OnModemSelected();
+    void AddTip(int nControlId, UINT nTextId);
+    void HideScanDialog();
+
+    // --- the mode change (hold_dlg_mode.cpp) ---
+    void OnModeCommand(int nMode);
+    bool ApplyMode(int nMode);
+    static DWORD WINAPI ApplyThreadProc(void* pParam);
+    int RunApply();
+    void RefreshMode();
+    int ShowBox(UINT nTextId, UINT nCaptionId, UINT nIcon);
+
+    // --- the rest (hold_dlg.cpp) ---
+    void ShowDialog();
+    void HideDialog();
+    void EndProgram();
+    void OnEndSession(bool bEnding);
+    void OnSysCommand(WPARAM nId, LPARAM lParam, LRESULT* pResult, bool* pbHandled);
+    bool OnPaintIconic();
+    void OnAutorunClicked();
+    void OnSoundClicked();
+    void OnExtra();
+
+    Platform m_platform;
+    CSettingsStore m_settings;
+    CStoredCallOutSetting m_callOutSetting;
+    IHelpRequests* m_pHelp;
+
+    std::atomic<bool> m_bClosing{false};  // the program ends: the scan does no more for it
+    CKernelHandle m_hScanDone;            // released once by the scan thread when it is done
+    HICON m_hIcon;
+    CWaitDlg m_waitDlg;
+    std::atomic<int> m_nApplyResult{0};
+    int m_nRequestedMode = 0;
+    bool m_bVisible = false;  // while false nothing can show the dialog
+    bool m_bFirstRun = false;
+    CFontHandle m_boldFont;
+    CDlgToolTip m_toolTip;
+    CHoldTrayIcon m_trayIcon;
+    bool m_bExitRequested = false;  // the next WM_CLOSE ends the program instead of hiding
+    int m_bSound = 1;
+    CModemList m_modemList;
+    ModemInfo* m_pCurrentModem = nullptr;
+    int m_nCurrentIndex = -1;
+    std::unique_ptr<CCallWaitingControl> m_pCallWaiting;
+    CScanDlg* m_pScanDlg = nullptr;
+    HWND m_hScanWnd = nullptr;
+
+    CKernelHandle m_hScanThread;
+    CKernelHandle m_hApplyThread;
+    bool m_bApplying = false;       // a mode change runs (its thread, its wait dialog)
+    bool m_bEnding = false;         // the dialog has been ended
+    bool m_bEndAfterApply = false;  // Exit came during a mode change: end once it is done
+    bool m_bInCountryWarning = false;
+    bool m_bShutdownAfterWarning = false;
+    bool m_bTipsAdded = false;
+    int m_nCurrentMode = -1;
+};

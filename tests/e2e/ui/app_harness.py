@@ -1,0 +1,269 @@
+"""Mavris.exe on a virtual screen with simulated modems, driven from outside as a user would.
+
+An AppMachine is one language's Desktop (ui_harness) whose Wine prefix also has modem class
+keys and simulated modems on its COM ports (wine_harness.ModemSim). The tool is started as a
+user starts it; its windows are found and read with ui-inspect, its tray icon is clicked
+with the mouse where Wine's taskbar draws it, and menu items are clicked where the menu shows
+them.
+"""
+
+import os
+import re
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import expected
+import ui_harness
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+import wine_harness  # noqa: E402  (the parent directory's harness)
+
+EXE_NAME = "Mavris.exe"
+TRAY_ID = 125
+WM_CLOSE = 0x10
+WM_COMMAND = 0x111
+WM_KEYDOWN = 0x100
+WM_SYSCOMMAND = 0x112
+WM_QUERYENDSESSION = 0x11
+WM_ENDSESSION = 0x16
+WM_TRAY_NOTIFY = 0x8064
+WM_RBUTTONUP = 0x205
+SC_CLOSE = 0xF060
+VK_ESCAPE = 0x1B
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+SETTINGS_KEY = r"HKCU\Software\ORVA\Mavris"
+
+
+def mavris_exe():
+    return ui_harness.win64_dir() / "src" / "app" / EXE_NAME
+
+
+def modem_sim_exe():
+    return wine_harness.modem_sim_exe()
+
+
+def modem(port, **profile):
+    """A simulated modem on COMport: a supported one set up for Germany unless the profile
+    (mavris-modem-sim's keys) says otherwise."""
+    return {"port": port, "profile": profile}
+
+
+class AppMachine(ui_harness.Desktop):
+    """A Desktop with modem class keys and simulated modems; the tool runs on it."""
+
+    def __init__(self, lang):
+        super().__init__(lang, expected.LANGUAGES[lang][0])
+        self.sims = {}
+        self.program = None
+
+    # -- machine set-up
+
+    @property
+    def prefix_path(self):
+        return Path(self.env["WINEPREFIX"])
+
+    def add_modems(self, modems, user_init="at s7=60"):
+        """Registry entries and a simulator per modem; returns {port: ModemSim}."""
+        entries = []
+        # Subkeys are numbered from 0 without a gap: the scan stops at the first missing one.
+        for index, modem in enumerate(modems):
+            port = modem["port"]
+            link = self.prefix_path / "dosdevices" / f"com{port}"
+            if port in self.sims:
+                self.sims[port].stop()
+            self.sims[port] = wine_harness.ModemSim(self.workdir, port, link, **modem["profile"])
+            entries.append({"index": index, "AttachedTo": f"COM{port}",
+                            "Model": "ORVA 56k V.92", "UserInit": user_init})
+        self.import_reg(wine_harness.modem_reg_text(entries))
+        return self.sims
+
+    def import_reg(self, text):
+        reg_file = self.workdir / "setup.reg"
+        reg_file.write_bytes(text.encode("latin-1"))
+        self.run("regedit", "/S", self.windows_path(reg_file))
+
+    def reg(self, *args):
+        """Runs Wine's reg.exe; returns its output as text."""
+        _, out = self.run("reg", *args)
+        return out.decode("latin-1", "replace")
+
+    def reg_value(self, key, name):
+        """A registry value as reg.exe shows it, or None when it does not exist."""
+        for line in self.reg("query", key, "/v", name).splitlines():
+            fields = line.strip().split(None, 2)
+            if len(fields) >= 2 and fields[0] == name and fields[1].startswith("REG_"):
+                return fields[2] if len(fields) == 3 else ""
+        return None
+
+    def user_init(self, index):
+        return self.reg_value(f"HKLM\\{wine_harness.MODEM_CLASS_KEY}\\{index:04d}", "UserInit")
+
+    def forget_user(self):
+        """The settings and autorun value of a user who never ran the tool."""
+        self.reg("delete", SETTINGS_KEY, "/f")
+        self.reg("delete", RUN_KEY, "/v", "ORVA_ModemOnHold", "/f")
+
+    def stop_sims(self):
+        for sim in self.sims.values():
+            sim.stop()
+        self.sims = {}
+
+    def close(self):
+        self.stop_sims()
+        super().close()
+
+    # -- the tool
+
+    def start_tool(self):
+        self.program = self.start(mavris_exe())
+        return self.program
+
+    def tool_windows(self):
+        """The tool's top-level windows: dicts of ui-inspect list."""
+        return [w for w in self.inspect("list") if w["process"].lower() == EXE_NAME.lower()]
+
+    def visible_tool_windows(self):
+        return [w for w in self.tool_windows() if w["visible"]]
+
+    def wait_tool_window(self, title=None, cls="#32770", timeout=60, visible=True):
+        """The tool's window with this title (any when None); waits for it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            for window in self.tool_windows():
+                if (title is None or window["title"] == title) and window["class"] == cls \
+                        and (window["visible"] or not visible):
+                    return int(window["hwnd"], 16)
+            if time.monotonic() > deadline:
+                raise AssertionError(f"no window {title!r} of {EXE_NAME} within {timeout} s: "
+                                     f"{self.tool_windows()}")
+            time.sleep(0.2)
+
+    def main_hwnd(self):
+        """The main dialog, visible or not (its title is set once the scan is done)."""
+        return self.wait_tool_window(expected.text(132, self.lang), visible=False)
+
+    def wait_box(self, text_id, timeout=60):
+        """A message box of the tool whose text contains text text_id; returns its dump."""
+        wanted = expected.text(text_id, self.lang).replace("\r\n", "\n").split("\n")[0].strip()
+        deadline = time.monotonic() + timeout
+        while True:
+            for window in self.visible_tool_windows():
+                if window["class"] != "#32770":
+                    continue
+                dump = self.dump(int(window["hwnd"], 16))
+                texts = [c["text"] for c in dump["controls"] if c["class"] == "Static"]
+                if any(wanted in t.replace("\r\n", "\n") for t in texts):
+                    return dump
+            if time.monotonic() > deadline:
+                raise AssertionError(f"no box with text {text_id} within {timeout} s: "
+                                     f"{self.visible_tool_windows()}")
+            time.sleep(0.2)
+
+    def press(self, hwnd, control_id):
+        self.inspect("click", "--hwnd", hex(hwnd), str(control_id))
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        self.inspect("post", "--hwnd", hex(hwnd), hex(message), str(wparam), str(lparam))
+
+    def send(self, hwnd, message, wparam=0, lparam=0):
+        return self.inspect("send", "--hwnd", hex(hwnd), hex(message), str(wparam),
+                            str(lparam))["result"]
+
+    def tray_icon_position(self, timeout=30):
+        """Where the taskbar shows the tool's icon (found by its tip), or None."""
+        tip = expected.text(140, self.lang)
+        deadline = time.monotonic() + timeout
+        while True:
+            taskbar = self.dump(self.wait_window("--class", "Shell_TrayWnd"))
+            ox, oy = taskbar["client_origin_px"]
+            for tool in taskbar["tooltips"]:
+                x, y, w, h = tool["rect_px"]
+                if tool["text"] == tip and w > 0 and h > 0:
+                    return ox + x + w // 2, oy + y + h // 2
+            if time.monotonic() > deadline:
+                return None
+            time.sleep(0.3)
+
+    def has_tray_icon(self):
+        return self.inspect("tray", "--hwnd", hex(self.main_hwnd()), str(TRAY_ID))["exists"]
+
+    def menus(self):
+        return [m for m in self.inspect("menu") if m["process"].lower() == EXE_NAME.lower()]
+
+    def wait_menus(self, count, timeout=15):
+        deadline = time.monotonic() + timeout
+        while True:
+            menus = self.menus()
+            if len(menus) == count:
+                return menus
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{len(menus)} menus of the tool open, expected {count}")
+            time.sleep(0.2)
+
+    def open_tray_menu(self):
+        """Right click on the tool's icon; returns the open menu."""
+        position = self.tray_icon_position()
+        if position is None:
+            raise AssertionError("the tool's icon is not in the notification area")
+        self.xdotool("mousemove", *position, "click", "3")
+        return self.wait_menus(1)[0]
+
+    def click_item(self, menu, index):
+        x, y, w, h = menu["items"][index]["px"]
+        self.xdotool("mousemove", x + w // 2, y + h // 2, "click", "1")
+
+    def choose_from_tray(self, command):
+        """Chooses a tray menu command (32771 Open, 32772 Exit, 32774, 32775) by mouse;
+        returns the items of the modem sub-menu as it was shown (for its check marks)."""
+        menu = self.open_tray_menu()
+        ids = [item["id"] for item in menu["items"]]
+        if command in ids:
+            self.click_item(menu, ids.index(command))
+            self.wait_menus(0)
+            return None
+        self.click_item(menu, ids.index(-1))  # the modem's sub-menu
+        sub = next(m for m in self.wait_menus(2) if m["hwnd"] != menu["hwnd"])
+        items = sub["items"]
+        self.click_item(sub, [item["id"] for item in items].index(command))
+        self.wait_menus(0)
+        return items
+
+    def pty_holders(self, port):
+        """Processes that have the simulated modem's pty open (the port is held)."""
+        pty = os.path.realpath(self.sims[port].pty)
+        holders = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            if int(pid) == self.sims[port].proc.pid:
+                continue
+            try:
+                fds = os.listdir(f"/proc/{pid}/fd")
+            except OSError:
+                continue
+            for fd in fds:
+                try:
+                    if os.readlink(f"/proc/{pid}/fd/{fd}") == pty:
+                        holders.append(int(pid))
+                        break
+                except OSError:
+                    pass
+        return holders
+
+    def wine_processes(self):
+        """Wine processes of this machine's prefix still running."""
+        found = []
+        prefix = str(self.prefix_path)
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as env:
+                    if f"WINEPREFIX={prefix}".encode() in env.read().split(b"\0"):
+                        found.append(int(pid))
+            except OSError:
+                pass
+        return found
+
+
+def missing(extra=()):
+    programs = [ui_harness.inspect_exe(), mavris_exe(), modem_sim_exe(), *extra]
+    return ui_harness.missing_prerequisites(programs)
