@@ -64,25 +64,48 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
         return kApplyRegistryError;
     }
 
-    // Both layouts in this order, whatever layout the record was read from.
+    // Both layouts in this order, whatever layout the record was read from. A standard user
+    // may read the modem class key but not write it: a denied open goes to the elevation.
     CRegKey key(*m_platform.registry);
-    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_pModem->GetKeyIndex(), false).c_str(),
-                 reg::kSetValue) != reg::kSuccess &&
-        key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_pModem->GetKeyIndex(), true).c_str(),
-                 reg::kSetValue) != reg::kSuccess) {
-        return kApplyRegistryError;
+    const int nKeyIndex = m_pModem->GetKeyIndex();
+    long result = key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(nKeyIndex, false).c_str(),
+                           reg::kSetValue);
+    bool bDenied = result == reg::kAccessDenied;
+    if (result != reg::kSuccess) {
+        result = key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(nKeyIndex, true).c_str(),
+                          reg::kSetValue);
+        bDenied = bDenied || result == reg::kAccessDenied;
+    }
+    if (result != reg::kSuccess) {
+        return bDenied ? WriteUserInitElevated(nMode) : kApplyRegistryError;
     }
     char buffer[kMaxUserInitLength + 1] = {};
     std::memcpy(buffer, newUserInit.c_str(), newUserInit.size());
-    // Stored without its NUL; the record's reader zero-fills its buffer.
-    if (m_platform.registry->SetValue(key.Get(), kUserInitValue, reg::kSz, buffer,
-                                      static_cast<std::uint32_t>(newUserInit.size())) !=
-        reg::kSuccess) {
+    // Stored with its NUL: Windows' modem driver reads the value too, and a reader whose
+    // buffer is not zero-filled would send whatever follows the text to the modem.
+    result = m_platform.registry->SetValue(key.Get(), kUserInitValue, reg::kSz, buffer,
+                                           static_cast<std::uint32_t>(newUserInit.size() + 1));
+    if (result == reg::kAccessDenied) {
+        key.Close();
+        return WriteUserInitElevated(nMode);
+    }
+    if (result != reg::kSuccess) {
         key.Close();
         m_platform.log->Write("*** ModemInfo \n");
         throw CUserException();
     }
     m_pModem->SetUserInit(newUserInit);
+    return kApplyDone;
+}
+
+int CCallWaitingControl::WriteUserInitElevated(int nMode) {
+    if (m_platform.elevation == nullptr ||
+        m_platform.elevation->WriteUserInit(m_pModem->GetKeyIndex(), nMode) !=
+            IElevation::Result::kDone) {
+        return kApplyRegistryError;
+    }
+    // The elevated process rewrote the value as it read it; the record takes it from there.
+    m_pModem->ReadUserInit();
     return kApplyDone;
 }
 
@@ -141,7 +164,9 @@ std::string CCallWaitingControl::GetOutsideAccess() {
     if (m_szOutsideAccess[0] == '\0') {
         IRegistry& registry = *m_platform.registry;
         CRegKey key(registry);
-        if (key.Open(RegRoot::kLocalMachine, kLocationsKeyPath, reg::kAllAccess) != reg::kSuccess) {
+        // Read rights only: a standard user may not open the locations for writing.
+        if (key.Open(RegRoot::kLocalMachine, kLocationsKeyPath, reg::kQueryValue) !=
+            reg::kSuccess) {
             return std::string();
         }
         std::uint32_t currentId = 0;
@@ -152,7 +177,7 @@ std::string CCallWaitingControl::GetOutsideAccess() {
         char path[512];
         std::snprintf(path, sizeof(path), "%s\\Location%d", kLocationsKeyPath,
                       static_cast<int>(currentId));
-        if (key.Open(RegRoot::kLocalMachine, path, reg::kAllAccess) != reg::kSuccess) {
+        if (key.Open(RegRoot::kLocalMachine, path, reg::kQueryValue) != reg::kSuccess) {
             return std::string();
         }
         // Cleared first: a value stored without its NUL must not run into an older, longer
@@ -203,7 +228,7 @@ void CCallWaitingControl::SetAutorun(bool bOn) {
 bool CCallWaitingControl::IsAutorun() {
     IRegistry& registry = *m_platform.registry;
     CRegKey key(registry);
-    if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kAllAccess) != reg::kSuccess) {
+    if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kQueryValue) != reg::kSuccess) {
         return false;
     }
     char path[256] = {};

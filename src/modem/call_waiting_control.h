@@ -16,8 +16,9 @@ inline constexpr int kApplyDone = 0;
 inline constexpr int kApplyRegistryError = -1;
 inline constexpr int kApplyProviderError = -2;
 
-// The longest "UserInit" text that is written: what the modem's record can read back.
-inline constexpr std::size_t kMaxUserInitLength = 255;
+// The longest "UserInit" text that is written: stored with its terminating NUL, it has to fit
+// the 255 bytes that the modem's record reads back.
+inline constexpr std::size_t kMaxUserInitLength = 254;
 
 // Where the autorun value lives, below HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE.
 inline constexpr const char* kAutorunKeyPath =
@@ -50,6 +51,8 @@ public:
     bool IsAutorun();
 
 private:
+    // Has the platform's elevation write the value; -1 when there is none or it did not write.
+    int WriteUserInitElevated(int nMode);
     RegRoot GetAutorunRoot() const;
 
     Platform m_platform;

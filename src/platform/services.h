@@ -1,5 +1,5 @@
-// The remaining seams: sleeping, the debug log and the program's own path, and the bundle
-// of all seams that the portable core is given.
+// The remaining seams: sleeping, the debug log, the program's own path and elevation, and
+// the bundle of all seams that the portable core is given.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,19 @@ public:
     virtual void Write(const char* line) = 0;
 };
 
+// A process with administrator rights for the one write below HKEY_LOCAL_MACHINE that the
+// tool makes: "UserInit" of a modem subkey, which a standard user may read but not write.
+class IElevation {
+public:
+    enum class Result { kDone, kDeclined, kFailed };
+
+    virtual ~IElevation() = default;
+    // Rewrites "UserInit" of modem subkey nKeyIndex for nMode with administrator rights and
+    // waits for it. kDeclined: the user refused consent; kFailed: it did not run or did not
+    // write.
+    virtual Result WriteUserInit(int nKeyIndex, int nMode) = 0;
+};
+
 class IModule {
 public:
     virtual ~IModule() = default;
@@ -27,11 +40,13 @@ public:
     virtual std::uint32_t GetFileName(char* buffer, std::uint32_t size) = 0;
 };
 
-// Everything the portable core touches outside itself. The objects are not owned.
+// Everything the portable core touches outside itself. The objects are not owned; a null
+// elevation means that none is available.
 struct Platform {
     IRegistry* registry = nullptr;
     ISerialPorts* serial = nullptr;
     ISleeper* sleeper = nullptr;
     IDebugLog* log = nullptr;
     IModule* module = nullptr;
+    IElevation* elevation = nullptr;
 };

@@ -194,7 +194,7 @@ class ApplyTest(unittest.TestCase):
         result, _ = self.machine.prefix.run(scan_exe(), "--apply", *args, timeout=200)
         return result
 
-    def stored_value(self, key, name):
+    def export_key(self, key):
         export = self.machine.workdir / "export.reg"
         if export.exists():
             export.unlink()
@@ -202,10 +202,20 @@ class ApplyTest(unittest.TestCase):
         subprocess.run([wine64(), "regedit", "/E", prefix.windows_path(export),
                         f"HKEY_LOCAL_MACHINE\\{key}"], env=prefix.env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return parse_exported_values(export.read_bytes().decode("utf-16"))[name]
+        return export.read_bytes().decode("utf-16")
+
+    def stored_value(self, key, name):
+        return parse_exported_values(self.export_key(key))[name]
 
     def stored_user_init(self):
-        return self.stored_value(MODEM_KEY, "UserInit")
+        """UserInit as exported. Wine's regedit writes a REG_SZ in quotes and takes the last
+        stored character for the terminating zero, so the whole value in quotes shows that it
+        was stored with its zero; the value must not come out in any other form."""
+        lines = self.export_key(MODEM_KEY).splitlines()
+        line = next((line for line in lines if line.startswith('"UserInit"=')), None)
+        if line is not None:
+            self.assertRegex(line, r'^"UserInit"=".*"$', "not stored as a plain REG_SZ")
+        return parse_exported_values("\n".join(lines)).get("UserInit")
 
     def assert_outcome(self, result, sim, apply, user_init, commands):
         fields = output_fields(result.stdout)
@@ -329,8 +339,10 @@ class ApplyTest(unittest.TestCase):
         cases = [
             # old length, result, value afterwards (None: unchanged)
             (255, "-1", None),  # 256 bytes with its NUL: too long to be read
-            (249, "-1", None),  # readable, but with "+PCW=1;" in front 256 characters
-            (248, "0", "+PCW=1;" + filler[:248]),  # exactly 255 characters: written
+            # readable, but "+PCW=1;" in front makes 255 characters: with the terminating
+            # zero too long to be read back
+            (248, "-1", None),
+            (247, "0", "+PCW=1;" + filler[:247]),  # 254 characters and the zero: written
         ]
         for length, apply, new in cases:
             with self.subTest(length=length):

@@ -5,11 +5,14 @@
 //   modem<TAB>index<TAB>display name<TAB>subkey number<TAB>UserInit   per supported modem
 //   count<TAB>n
 // Exit code 0 with at least one supported modem, 1 with none, 2 on a usage error.
+// Like the tool, --apply on a modem key that the user may not write starts this program again
+// with administrator rights on the write-only command line (modem/userinit_write_request.h).
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "modem/modem_list.h"
+#include "modem/userinit_write_request.h"
 #include "platform/win32/win32_platform.h"
 #include "scan/apply_mode.h"
 #include "scan/scan_output.h"
@@ -61,6 +64,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (IsUserInitWriteRequest(argc, argv)) {
+        return RunUserInitWriteRequest(GetWin32Platform(), argc, argv);
+    }
     ScanArgs args;
     std::string error;
     if (!ParseArgs(argc, argv, &args, &error)) {

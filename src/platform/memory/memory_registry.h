@@ -92,6 +92,9 @@ public:
     // SetValue of this value name on this key fails with kWriteFault and changes nothing.
     void FailSetValue(RegRoot root, const std::string& path, const std::string& name);
     void ClearFaults();
+    // Behaves as for a standard user on Windows Vista and later: below HKEY_LOCAL_MACHINE a
+    // key opens only with KEY_QUERY_VALUE, and CreateKey there is denied.
+    void SetStandardUser(bool bOn);
 
     // Counters: keys open right now, and every IRegistry call made so far.
     int GetOpenKeyCount() const;
@@ -126,4 +129,5 @@ private:
     std::set<std::string> m_denyWrite;
     std::set<std::string> m_denyOpen;
     std::set<std::pair<std::string, std::string>> m_failSetValue;
+    bool m_bStandardUser = false;
 };

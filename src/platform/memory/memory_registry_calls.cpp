@@ -21,7 +21,9 @@ long CMemoryRegistry::OpenKey(RegRoot root, const char* path, std::uint32_t acce
         result = reg::kFileNotFound;
     } else if (m_denyOpen.count(node->fullPath) != 0) {
         result = reg::kAccessDenied;
-    } else if (m_denyWrite.count(node->fullPath) != 0 && (access & ~reg::kQueryValue) != 0) {
+    } else if ((m_denyWrite.count(node->fullPath) != 0 ||
+                (m_bStandardUser && root == RegRoot::kLocalMachine)) &&
+               (access & ~reg::kQueryValue) != 0) {
         result = reg::kAccessDenied;
     } else {
         *key = NewHandle(node, access);
@@ -49,7 +51,8 @@ long CMemoryRegistry::CreateKey(RegRoot root, const char* path, RegKey* key) {
         std::shared_ptr<Node> node = memreg::Descend(m_roots.at(root), parts, &complete);
         const std::string target = Normalise(root, text);
         if (m_denyOpen.count(node->fullPath) != 0 || m_denyWrite.count(node->fullPath) != 0 ||
-            m_denyOpen.count(target) != 0 || m_denyWrite.count(target) != 0) {
+            m_denyOpen.count(target) != 0 || m_denyWrite.count(target) != 0 ||
+            (m_bStandardUser && root == RegRoot::kLocalMachine)) {
             result = reg::kAccessDenied;
         } else {
             *key = NewHandle(FindOrCreate(root, text), reg::kAllAccess);

@@ -145,6 +145,11 @@ void CMemoryRegistry::ClearFaults() {
     m_failSetValue.clear();
 }
 
+void CMemoryRegistry::SetStandardUser(bool bOn) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bStandardUser = bOn;
+}
+
 int CMemoryRegistry::GetOpenKeyCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return static_cast<int>(m_handles.size());

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_serial.h"
 
@@ -36,6 +37,7 @@ const Platform& GetWin32Platform() {
         p->sleeper = new CWin32Sleeper;
         p->log = new CWin32DebugLog;
         p->module = new CWin32Module;
+        p->elevation = new CWin32Elevation;
         return p;
     }();
     return *platform;

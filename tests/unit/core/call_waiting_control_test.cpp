@@ -45,8 +45,11 @@ protected:
         return m_fake.registry.GetValue(kHklm, KeyPath(bLegacy, nKey), "UserInit");
     }
 
+    // REG_SZ with its terminating NUL, as the modem driver may expect it.
     static RegStoredValue Sz(const std::string& text) {
-        return RegStoredValue{reg::kSz, std::vector<std::uint8_t>(text.begin(), text.end())};
+        std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        bytes.push_back(0);
+        return RegStoredValue{reg::kSz, bytes};
     }
 
     FakePlatform m_fake;
@@ -132,7 +135,7 @@ TEST_P(RewriteTest, SettingGoesToTheFrontWithItsSemicolon) {
 
     EXPECT_EQ(m_pControl->WriteUserInit(c.mode), kApplyDone);
 
-    // Stored as REG_SZ without its NUL, in the record's own layout.
+    // Stored as REG_SZ with its NUL, in the record's own layout.
     EXPECT_EQ(UserInitValue(bLegacy), Sz(c.after));
     EXPECT_FALSE(m_fake.registry.HasKey(kHklm, KeyPath(!bLegacy)));
     EXPECT_EQ(m_pModem->GetUserInit(), c.after);
@@ -240,13 +243,14 @@ TEST_F(CallWaitingControlTest, UnreadableLongValueIsNeverReplaced) {
     EXPECT_EQ(m_fake.serial.GetOpenedNames().size(), 0u) << "nothing dialled";
 }
 
-// The new value must fit what the record can read back (255 characters); nothing is cut.
-TEST_F(CallWaitingControlTest, NewValueLongerThan255IsRefused) {
+// The new value with its NUL must fit what the record can read back (255 bytes); nothing is
+// cut.
+TEST_F(CallWaitingControlTest, NewValueLongerThan254IsRefused) {
     struct Case {
         std::size_t nRest;
         int expected;
     };
-    for (Case c : {Case{248, kApplyDone}, Case{249, kApplyRegistryError}}) {
+    for (Case c : {Case{247, kApplyDone}, Case{248, kApplyRegistryError}}) {
         SCOPED_TRACE(c.nRest);
         const std::string rest(c.nRest, '1');  // "+PCW=1;" makes 7 more
         m_fake.registry.DeleteKey(kHklm, KeyPath(false));
@@ -292,7 +296,7 @@ TEST_F(CallWaitingControlTest, OutsideAccessComesFromTheCurrentLocation) {
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "0W");
     for (const RegOpenRecord& open : m_fake.registry.GetOpenLog()) {
         if (open.path.find("Telephony") != std::string::npos) {
-            EXPECT_EQ(open.access, reg::kAllAccess) << open.path;
+            EXPECT_EQ(open.access, reg::kQueryValue) << open.path;
         }
     }
     // Once filled, the prefix is not read again.
@@ -358,11 +362,11 @@ TEST_F(CallWaitingControlTest, OutsideAccessIsEmptyWhenTheLocationCannotBeRead) 
              r.SetDword(kHklm, kLocations, "CurrentID", 1);
              r.SetString(kHklm, kLocations + "\\Location1", "OutsideAccess", std::string(255, '0'));
          }},
-        {"LocationsNotWritable",
+        {"LocationNotOpenable",
          [](CMemoryRegistry& r) {
              r.SetDword(kHklm, kLocations, "CurrentID", 1);
              r.SetString(kHklm, kLocations + "\\Location1", "OutsideAccess", "0");
-             r.DenyWrite(kHklm, kLocations);
+             r.DenyOpen(kHklm, kLocations + "\\Location1");
          }},
     };
     for (const Case& c : cases) {
@@ -425,14 +429,19 @@ TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     m_pControl->SetAutorun(false);
     EXPECT_FALSE(m_pControl->IsAutorun());
 
+    // Full access to write or delete, read rights only to look.
+    std::vector<std::uint32_t> accesses;
     for (const RegOpenRecord& open : m_fake.registry.GetOpenLog()) {
         if (open.path.find("\\Run") != std::string::npos) {
             EXPECT_EQ(open.kind, RegOpenRecord::Kind::kOpen);
             EXPECT_EQ(open.root, Root());
             EXPECT_EQ(open.path, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\");
-            EXPECT_EQ(open.access, reg::kAllAccess);
+            accesses.push_back(open.access);
         }
     }
+    const std::uint32_t all = reg::kAllAccess;
+    const std::uint32_t query = reg::kQueryValue;
+    EXPECT_EQ(accesses, (std::vector<std::uint32_t>{all, query, all, query, all, query}));
 }
 
 TEST_P(AutorunTest, ValueUnderTheOtherRootIsNotSeen) {
@@ -459,7 +468,8 @@ TEST_P(AutorunTest, MissingRunKeyIsNeverCreated) {
 TEST_P(AutorunTest, RunKeyWithoutFullAccessIsLeftAlone) {
     m_fake.registry.SetString(Root(), kRun, "ORVA_ModemOnHold", kExe);
     m_fake.registry.DenyWrite(Root(), kRun);
-    EXPECT_FALSE(m_pControl->IsAutorun());
+    // Read with read rights, the value is still seen; it cannot be deleted.
+    EXPECT_TRUE(m_pControl->IsAutorun());
     m_pControl->SetAutorun(false);
     EXPECT_EQ(m_fake.registry.GetString(Root(), kRun, "ORVA_ModemOnHold"), kExe);
 }

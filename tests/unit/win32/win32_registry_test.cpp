@@ -308,6 +308,7 @@ TEST(Win32PlatformTest, BundlesEveryBackendOnce) {
     EXPECT_NE(nullptr, platform.sleeper);
     EXPECT_NE(nullptr, platform.log);
     EXPECT_NE(nullptr, platform.module);
+    EXPECT_NE(nullptr, platform.elevation);
     EXPECT_EQ(&platform, &GetWin32Platform());
 }
 

@@ -1,0 +1,74 @@
+#include "modem/userinit_write_request.h"
+
+#include <cstring>
+
+#include "modem/call_waiting_control.h"
+#include "modem/modem_info.h"
+#include "platform/user_exception.h"
+
+namespace {
+
+// A number in plain decimal within [0, nMax]: digits only, no leading zero.
+bool ParseCanonicalNumber(const char* text, int nMax, int* pValue) {
+    const std::size_t length = std::strlen(text);
+    if (length == 0 || length > 3 || (length > 1 && text[0] == '0')) {
+        return false;
+    }
+    int value = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    if (value > nMax) {
+        return false;
+    }
+    *pValue = value;
+    return true;
+}
+
+}  // namespace
+
+bool IsUserInitWriteRequest(int argc, char** argv) {
+    return argc >= 2 && argv[1] != nullptr && std::strcmp(argv[1], kUserInitWriteKeyword) == 0;
+}
+
+bool ParseUserInitWriteRequest(int argc, char** argv, UserInitWriteRequest* pRequest) {
+    if (argc != 4 || !IsUserInitWriteRequest(argc, argv) || argv[2] == nullptr ||
+        argv[3] == nullptr) {
+        return false;
+    }
+    UserInitWriteRequest request;
+    if (!ParseCanonicalNumber(argv[2], kMaxModemKeys - 1, &request.nKeyIndex) ||
+        !ParseCanonicalNumber(argv[3], 2, &request.nMode) || request.nMode == 0) {
+        return false;
+    }
+    *pRequest = request;
+    return true;
+}
+
+std::string BuildUserInitWriteParameters(int nKeyIndex, int nMode) {
+    return std::string(kUserInitWriteKeyword) + " " + std::to_string(nKeyIndex) + " " +
+           std::to_string(nMode);
+}
+
+int RunUserInitWriteRequest(const Platform& platform, int argc, char** argv) {
+    UserInitWriteRequest request;
+    if (!ParseUserInitWriteRequest(argc, argv, &request)) {
+        return kWriteExitUsage;
+    }
+    // Without elevation: a write denied even here must not start yet another process.
+    Platform elevated = platform;
+    elevated.elevation = nullptr;
+    try {
+        // The record reads the subkey as the scan does, so the value is found in the same
+        // layout; the control rewrites it by the tool's own rule and limits.
+        ModemInfo modem(elevated, request.nKeyIndex);
+        CCallWaitingControl control(elevated, &modem);
+        return control.WriteUserInit(request.nMode) == kApplyDone ? kWriteExitDone
+                                                                  : kWriteExitNotWritten;
+    } catch (...) {
+        return kWriteExitFailed;
+    }
+}

@@ -1,0 +1,73 @@
+#include "platform/win32/win32_elevation.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <utility>
+
+#include "modem/userinit_write_request.h"
+
+namespace {
+
+// The shell may hand the start to extensions that need COM on the calling thread.
+class CComApartment {
+public:
+    CComApartment()
+        : m_bInitialised(SUCCEEDED(
+              ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~CComApartment() {
+        if (m_bInitialised) {
+            ::CoUninitialize();
+        }
+    }
+    CComApartment(const CComApartment&) = delete;
+    CComApartment& operator=(const CComApartment&) = delete;
+
+private:
+    bool m_bInitialised;
+};
+
+std::string OwnExecutablePath() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::string();
+    }
+    return std::string(path, length);
+}
+
+}  // namespace
+
+CWin32Elevation::CWin32Elevation(std::string exePath) : m_strExePath(std::move(exePath)) {}
+
+IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
+    const std::string exePath = m_strExePath.empty() ? OwnExecutablePath() : m_strExePath;
+    if (exePath.empty()) {
+        return Result::kFailed;
+    }
+    const std::string parameters = BuildUserInitWriteParameters(nKeyIndex, nMode);
+    CComApartment apartment;
+
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof(info);
+    // The process handle is needed for its exit code; the shell shows no error box of its own,
+    // the tool reports the failure with its own text.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = "runas";
+    info.lpFile = exePath.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExA(&info)) {
+        return ::GetLastError() == ERROR_CANCELLED ? Result::kDeclined : Result::kFailed;
+    }
+    if (info.hProcess == nullptr) {
+        return Result::kFailed;
+    }
+    ::WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    const BOOL bGotCode = ::GetExitCodeProcess(info.hProcess, &exitCode);
+    ::CloseHandle(info.hProcess);
+    return bGotCode && exitCode == static_cast<DWORD>(kWriteExitDone) ? Result::kDone
+                                                                      : Result::kFailed;
+}
