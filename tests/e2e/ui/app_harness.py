@@ -53,8 +53,8 @@ def modem(port, **profile):
 class AppMachine(ui_harness.Desktop):
     """A Desktop with modem class keys and simulated modems; the tool runs on it."""
 
-    def __init__(self, lang):
-        super().__init__(lang, expected.LANGUAGES[lang][0])
+    def __init__(self, lang, display=None):
+        super().__init__(lang, expected.LANGUAGES[lang][0], display)
         self.sims = {}
         self.program = None
 
@@ -210,25 +210,26 @@ class AppMachine(ui_harness.Desktop):
         self.xdotool("mousemove", *position, "click", "3")
         return self.wait_menus(1)[0]
 
-    def click_item(self, menu, index):
-        x, y, w, h = menu["items"][index]["px"]
-        self.xdotool("mousemove", x + w // 2, y + h // 2, "click", "1")
+    def click_at(self, menu, fraction):
+        """Clicks the menu where this fraction of its height is (Wine keeps a menu's items
+        in its own process, so they are found by where they are drawn)."""
+        x, y, w, h = menu["px"]
+        self.xdotool("mousemove", x + w // 2, y + int(h * fraction), "click", "1")
+
+    # Where the items are, as fractions of the menu's height: "Open", a separator, the
+    # modem's sub-menu, a separator, "Exit"; in the sub-menu "Stay Connected", "Cut the Line".
+    TRAY_ITEMS = {32771: (0.12, None), 32772: (0.88, None), 32774: (0.5, 0.25),
+                  32775: (0.5, 0.75)}
 
     def choose_from_tray(self, command):
-        """Chooses a tray menu command (32771 Open, 32772 Exit, 32774, 32775) by mouse;
-        returns the items of the modem sub-menu as it was shown (for its check marks)."""
+        """Chooses a tray menu command (32771 Open, 32772 Exit, 32774, 32775) by mouse."""
         menu = self.open_tray_menu()
-        ids = [item["id"] for item in menu["items"]]
-        if command in ids:
-            self.click_item(menu, ids.index(command))
-            self.wait_menus(0)
-            return None
-        self.click_item(menu, ids.index(-1))  # the modem's sub-menu
-        sub = next(m for m in self.wait_menus(2) if m["hwnd"] != menu["hwnd"])
-        items = sub["items"]
-        self.click_item(sub, [item["id"] for item in items].index(command))
+        first, second = self.TRAY_ITEMS[command]
+        self.click_at(menu, first)
+        if second is not None:
+            sub = next(m for m in self.wait_menus(2) if m["hwnd"] != menu["hwnd"])
+            self.click_at(sub, second)
         self.wait_menus(0)
-        return items
 
     def pty_holders(self, port):
         """Processes that have the simulated modem's pty open (the port is held)."""
@@ -251,17 +252,21 @@ class AppMachine(ui_harness.Desktop):
         return holders
 
     def wine_processes(self):
-        """Wine processes of this machine's prefix still running."""
-        found = []
-        prefix = str(self.prefix_path)
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/environ", "rb") as env:
-                    if f"WINEPREFIX={prefix}".encode() in env.read().split(b"\0"):
-                        found.append(int(pid))
-            except OSError:
-                pass
-        return found
+        return wine_processes_of(self.prefix_path)
+
+
+def wine_processes_of(prefix):
+    """Processes of the Wine prefix still running (found by their WINEPREFIX)."""
+    found = []
+    marker = f"WINEPREFIX={prefix}".encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as env:
+                if marker in env.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
 
 
 def missing(extra=()):

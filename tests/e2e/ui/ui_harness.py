@@ -157,6 +157,16 @@ class Display:
                 self.proc.wait()
 
 
+class SharedDisplay:
+    """An X display that is somebody else's: used, never stopped."""
+
+    def __init__(self, name):
+        self.name = name
+
+    def close(self):
+        pass
+
+
 # ---------------------------------------------------------------------------
 # Programs under Wine
 
@@ -208,10 +218,11 @@ class Program:
 class Desktop:
     """One language's screen: X server, Wine prefix and virtual desktop with a taskbar."""
 
-    def __init__(self, lang, locale_name):
+    def __init__(self, lang, locale_name, display=None):
+        """display: an X display to use (a user's screen) instead of a private Xvfb."""
         self.lang = lang
         self.workdir = Path(tempfile.mkdtemp(prefix=f"mavris-ui-{lang}-"))
-        self.display = Display()
+        self.display = SharedDisplay(display) if display else Display()
         self.env = dict(os.environ)
         self.env.update(locale_env(locale_name))
         self.env.update({

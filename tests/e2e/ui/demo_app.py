@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""The main job: Mavris.exe under wine64 against two simulated ORVA modems, one set up for
+Germany on COM3 and one set up for another country on COM4.
+
+With a display (DISPLAY set) the tool runs on the user's screen inside Wine's desktop window
+and the user drives it; the demo ends when the tool ends. Without one it runs on a private
+virtual screen and walks through the first run by itself: scan, country warning, the main
+dialog, "Cut the Line" from the tray menu, the wait dialog, the result box and Exit, printing
+each step and taking a screenshot of it. Either way it prints what the modems received and
+"UserInit" before and after, and leaves no Wine process or pty behind.
+"""
+
+import os
+import sys
+import time
+
+import app_harness
+import expected
+import ui_harness
+
+LANG = os.environ.get("MAVRIS_DEMO_LANG", "en")
+START = time.monotonic()
+
+
+def say(text):
+    print(f"[{time.monotonic() - START:5.1f} s] {text}", flush=True)
+
+
+def shot(machine, name):
+    path = machine.screenshot(f"demo-{name}")
+    say(f"  screenshot {path.name}")
+
+
+def walk_through(machine):
+    """The first run of a user, driven from outside as the user would."""
+    program = machine.start_tool()
+    text = lambda n: expected.text(n, LANG)  # noqa: E731
+    machine.wait_tool_window(text(120))
+    say(f"scan window: \"{text(120)}\"")
+    shot(machine, "1-scan")
+
+    box = machine.wait_box(146)
+    lines = [c["text"] for c in box["controls"] if c["class"] == "Static" and c["text"]]
+    say("country warning: " + " / ".join(line.replace("\r\n", " ") for line in lines))
+    shot(machine, "2-country-warning")
+    machine.press(int(box["hwnd"], 16), 1)
+
+    main = machine.wait_tool_window(text(132))
+    dump = machine.dump(main)
+    controls = {c["id"]: c for c in dump["controls"]}
+    say(f"main dialog (first run): \"{controls[1004]['text']}\", modem "
+        f"\"{controls[1005]['text']}\", autorun {controls[1014]['check']}, "
+        f"speaker {controls[1027]['check']}")
+    machine.wait_tool_window("Mavris", cls="HH Parent", timeout=30)
+    say("help viewer opened (blank under Wine: no HTML engine here)")
+    shot(machine, "3-first-run")
+
+    say("tray menu: \"Cut the Line\"")
+    machine.choose_from_tray(32775)
+    machine.wait_tool_window(None, timeout=30)
+    wait = [w for w in machine.visible_tool_windows() if w["title"] == "" and
+            w["class"] == "#32770"]
+    if wait:
+        say(f"wait dialog: \"{text(165)}\"")
+        shot(machine, "4-wait")
+    box = machine.wait_box(135, timeout=60)
+    say("result: " + text(135).replace("\r\n", " ").replace("  ", ""))
+    shot(machine, "5-result")
+    machine.press(int(box["hwnd"], 16), 1)
+
+    say("tray menu: Exit")
+    exit_at = time.monotonic()
+    machine.choose_from_tray(32772)
+    code = program.wait(timeout=30)
+    say(f"Mavris.exe ended with exit code {code} after {time.monotonic() - exit_at:.1f} s")
+
+
+def main():
+    missing = app_harness.missing()
+    if missing:
+        print("demo: missing:\n  " + "\n  ".join(missing))
+        return 1
+    display = os.environ.get("DISPLAY")
+    machine = app_harness.AppMachine(LANG, display=display)
+    try:
+        say(f"fresh Wine prefix in {machine.prefix_path} ({LANG}), "
+            f"display {machine.display.name}" + (" (yours)" if display else " (virtual)"))
+        machine.boot()
+        sims = machine.add_modems([app_harness.modem(3, dial_delay=2500),
+                                   app_harness.modem(4, country="3D")])
+        say(f"COM3: simulated ORVA 56k V.92 set up for Germany on {sims[3].pty}")
+        say(f"COM4: simulated ORVA 56k V.92 set up for country 3D on {sims[4].pty}")
+        before = machine.user_init(0)
+        say(f"UserInit of COM3's modem before: {before!r}")
+        if display:
+            say("Mavris.exe runs in Wine's desktop window on your screen; end it with Exit "
+                "in its tray menu (or the Exit button)")
+            machine.start_tool().wait(timeout=None)
+        else:
+            walk_through(machine)
+        for port, sim in sorted(machine.sims.items()):
+            say(f"commands COM{port} received: {' '.join(sim.commands()) or '(none)'}")
+        say(f"UserInit of COM3's modem before: {before!r}, after: {machine.user_init(0)!r}")
+        say(f"screenshots in {ui_harness.shots_dir()}")
+        return 0
+    finally:
+        prefix = machine.prefix_path
+        machine.close()
+        left = [pid for pid in app_harness.wine_processes_of(prefix)]
+        say(f"simulators stopped, wineserver ended, prefix removed; Wine processes left: "
+            f"{len(left)}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
