@@ -1,10 +1,10 @@
-// A standard user on Windows Vista and later may read HKEY_LOCAL_MACHINE but not write it:
-// the scan and the location prefix still work with read rights, and the one write, "UserInit",
-// goes through the elevation, whose process runs the write-only command line.
+// A standard user may read HKEY_LOCAL_MACHINE but not write it: the scan and the location
+// prefix still work, and "UserInit" is written through the elevation, whose process runs the
+// write-only command line.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,17 +16,13 @@
 namespace {
 
 using Result = IElevation::Result;
+using Calls = std::vector<std::pair<int, int>>;
 constexpr RegRoot kHklm = RegRoot::kLocalMachine;
-const std::string kLocations = "Software\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations";
-const std::string kModemKey = BuildModemKeyPath(1, false);
 
-// Runs "Mavris.exe <parameters>" as the elevated process would see its arguments.
+// Runs "Mavris.exe <parameters>" with the arguments split at blanks.
 int RunCommandLine(const Platform& platform, const std::string& parameters) {
-    std::vector<std::string> args{"Mavris.exe"};
-    std::istringstream words(parameters);
-    for (std::string word; words >> word;) {
-        args.push_back(word);
-    }
+    std::istringstream words("Mavris.exe " + parameters);
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -35,70 +31,58 @@ int RunCommandLine(const Platform& platform, const std::string& parameters) {
     return RunUserInitWriteRequest(platform, static_cast<int>(args.size()), argv.data());
 }
 
-// Records each request; when it is to succeed, does what the elevated process does: runs the
-// write-only command line with administrator rights.
-class CFakeElevation : public IElevation {
-public:
-    CFakeElevation(CMemoryRegistry& registry, const Platform& platform, Result result)
-        : m_registry(registry), m_platform(platform), m_result(result) {}
+// Unless declined, runs the write-only command line as the elevated process would, with
+// administrator rights or (bAdmin false) still as the standard user, and reports its exit code
+// as the Win32 elevation does.
+struct CFakeElevation : IElevation {
+    CFakeElevation(FakePlatform* pFake, bool bDeclined, bool bAdmin)
+        : m_pFake(pFake), m_bDeclined(bDeclined), m_bAdmin(bAdmin) {}
+    FakePlatform* m_pFake;
+    bool m_bDeclined;
+    bool m_bAdmin;
+    Calls m_calls;
 
     Result WriteUserInit(int nKeyIndex, int nMode) override {
         m_calls.emplace_back(nKeyIndex, nMode);
-        if (m_result == Result::kDone) {
-            m_registry.SetStandardUser(false);
-            m_nExitCode =
-                RunCommandLine(m_platform, BuildUserInitWriteParameters(nKeyIndex, nMode));
-            m_registry.SetStandardUser(true);
+        if (m_bDeclined || m_calls.size() > 1) {  // the second: an elevated process asking again
+            return Result::kDeclined;
         }
-        return m_result;
+        m_pFake->registry.SetStandardUser(!m_bAdmin);
+        int code =
+            RunCommandLine(m_pFake->platform, BuildUserInitWriteParameters(nKeyIndex, nMode));
+        m_pFake->registry.SetStandardUser(true);
+        return code == kWriteExitDone ? Result::kDone : Result::kFailed;
     }
-
-    CMemoryRegistry& m_registry;
-    Platform m_platform;
-    Result m_result;
-    std::vector<std::pair<int, int>> m_calls;
-    int m_nExitCode = -1;
 };
 
-RegStoredValue SzWithNul(const std::string& text) {
-    std::vector<std::uint8_t> bytes(text.begin(), text.end());
-    bytes.push_back(0);
-    return RegStoredValue{reg::kSz, bytes};
-}
-
-// Subkey 0 has no modem behind its port, so the supported modem is record 0 at subkey 1; the
-// current location's outside-line prefix is 0W.
-void SetUpMachine(FakePlatform& fake) {
-    fake.AddModemKey(0, "COM9", "Other modem", "S7=60");
-    fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
-    fake.AddModem(3);
-    fake.registry.SetDword(kHklm, kLocations, "CurrentID", 2);
-    fake.registry.SetString(kHklm, kLocations + "\\Location2", "OutsideAccess", "0W");
-}
-
-TEST(StandardUserTest, ModeChangeAsksTheElevationOnceAndDialsOnlyAfterItWrote) {
+TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
     struct Case {
         const char* name;
-        bool bElevation;
-        Result result;
+        bool bElevation, bDeclined, bAdmin;
         int nApply;
         const char* userInitAfter;
     };
     const Case cases[] = {
-        {"Done", true, Result::kDone, kApplyDone, "+PCW=2;S7=60"},
-        {"Declined", true, Result::kDeclined, kApplyRegistryError, "S7=60"},
-        {"Failed", true, Result::kFailed, kApplyRegistryError, "S7=60"},
-        {"NoElevation", false, Result::kFailed, kApplyRegistryError, "S7=60"},
+        {"Done", true, false, true, kApplyDone, "+PCW=2;S7=60"},
+        {"Declined", true, true, false, kApplyRegistryError, "S7=60"},
+        // The elevated process is denied too; it must not ask for elevation again.
+        {"Failed", true, false, false, kApplyRegistryError, "S7=60"},
+        {"NoElevation", false, false, false, kApplyRegistryError, "S7=60"},
     };
     const std::string dial = "atm2l3x3d0W#43#,,;h\r";
+    const std::string locations =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakePlatform fake;
-        SetUpMachine(fake);
-        CFakeElevation elevation(fake.registry, fake.platform, c.result);
-        if (c.bElevation) {
-            fake.platform.elevation = &elevation;
-        }
+        // No modem answers on COM9: the supported one becomes record 0 at subkey 1.
+        fake.AddModemKey(0, "COM9", "Other", "S7=60");
+        fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
+        CFakeSerialPort& port = fake.AddModem(3);
+        fake.registry.SetDword(kHklm, locations, "CurrentID", 2);
+        fake.registry.SetString(kHklm, locations + "\\Location2", "OutsideAccess", "0W");
+        CFakeElevation elevation(&fake, c.bDeclined, c.bAdmin);
+        fake.platform.elevation = c.bElevation ? &elevation : nullptr;
         fake.registry.SetStandardUser(true);
 
         CModemList list(fake.platform);
@@ -106,67 +90,41 @@ TEST(StandardUserTest, ModeChangeAsksTheElevationOnceAndDialsOnlyAfterItWrote) {
         list.ReduceToModemOnHoldSupported();
         ASSERT_EQ(list.GetCount(), 1);
         ModemInfo* pModem = list.GetAt(0);
-        ASSERT_EQ(pModem->GetKeyIndex(), 1);
         pModem->GetSerialPort()->Close();
-        CFakeSerialPort& port = *fake.serial.GetPort(3);
         port.ClearWrites();
         port.Respond(dial, {{0, dial}, {3000, "\r\nOK\r\n"}});
-
         CCallWaitingControl control(fake.platform, pModem);
         EXPECT_EQ(control.GetOutsideAccess(), "0W");
         EXPECT_EQ(control.Apply(2, 1, 1), c.nApply);
 
-        EXPECT_EQ(elevation.m_calls, (c.bElevation ? std::vector<std::pair<int, int>>{{1, 2}}
-                                                   : std::vector<std::pair<int, int>>{}));
-        EXPECT_EQ(fake.registry.GetValue(kHklm, kModemKey, "UserInit"), SzWithNul(c.userInitAfter));
+        EXPECT_EQ(elevation.m_calls, (c.bElevation ? Calls{{1, 2}} : Calls{}));
+        const std::string stored = std::string(c.userInitAfter) + '\0';  // with its NUL
+        EXPECT_EQ(fake.registry.GetValue(kHklm, BuildModemKeyPath(1, false), "UserInit")->bytes,
+                  std::vector<std::uint8_t>(stored.begin(), stored.end()));
         EXPECT_EQ(pModem->GetUserInit(), c.userInitAfter);
-        EXPECT_EQ(port.GetWrites(), (c.nApply == kApplyDone ? std::vector<std::string>{dial}
-                                                            : std::vector<std::string>{}));
-        if (c.result == Result::kDone) {
-            EXPECT_EQ(elevation.m_nExitCode, kWriteExitDone);
-        }
+        EXPECT_EQ(port.GetWrites(),
+                  c.nApply == kApplyDone ? std::vector{dial} : std::vector<std::string>{});
         EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
     }
 }
 
-TEST(UserInitWriteRequestTest, ParametersOfEverySubkeyAndModeParseBack) {
-    for (int nKey = 0; nKey < kMaxModemKeys; ++nKey) {
-        for (int nMode : {1, 2}) {
-            std::string parameters = BuildUserInitWriteParameters(nKey, nMode);
-            std::string program = "Mavris.exe";
-            std::string keyword = parameters.substr(0, parameters.find(' '));
-            std::string key = std::to_string(nKey);
-            std::string mode = std::to_string(nMode);
-            ASSERT_EQ(parameters, keyword + " " + key + " " + mode);
-            char* argv[] = {program.data(), keyword.data(), key.data(), mode.data(), nullptr};
-            UserInitWriteRequest request;
-            ASSERT_TRUE(ParseUserInitWriteRequest(4, argv, &request)) << parameters;
-            EXPECT_EQ(request.nKeyIndex, nKey);
-            EXPECT_EQ(request.nMode, nMode);
-        }
-    }
-}
-
 // Nothing but a subkey number and a mode gets through, and a refused request touches no key.
-TEST(UserInitWriteRequestTest, MalformedRequestsAreRefusedBeforeTheRegistry) {
-    const std::string path = "HKEY_LOCAL_MACHINE\\" + kModemKey;
-    const std::string cases[] = {
-        "+PCW=2;S7=60",    // value text in place of everything
-        "1 +PCW=2;ATZ",    // value text as the mode
-        "1 2 +PCW=2;ATZ",  // value text after a good request
-        path + " 2",       // a key path as the subkey
-        "1 2 " + path,     // a key path after a good request
-        "1 3",             // mode 3
-        "1 0",             // mode 0, never written
-        "255 1",           // subkey out of range
-        "-1 1",            // negative subkey
-        "01 1",            // not plain decimal
-        "1",               // missing mode
-        "",                // missing subkey and mode
-        "1 2 1",           // extra argument
-    };
+TEST(StandardUserTest, WriteOnlyCommandLineRefusesEverythingElse) {
+    // Value text alone, as the mode or behind a good request; a key path; modes 3 and 0; a
+    // subkey out of range or not in plain decimal; a missing or an extra argument.
+    const std::string cases[] = {"+PCW=2;S7=60",
+                                 "1 +PCW=2;ATZ",
+                                 "1 2 +PCW=2;ATZ",
+                                 "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet 2",
+                                 "1 3",
+                                 "1 0",
+                                 "255 1",
+                                 "01 1",
+                                 "1",
+                                 "",
+                                 "1 2 1"};
     for (const std::string& arguments : cases) {
-        SCOPED_TRACE("[" + arguments + "]");
+        SCOPED_TRACE(arguments);
         FakePlatform fake;
         fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
         const int calls = fake.registry.GetCallCount();
@@ -175,47 +133,6 @@ TEST(UserInitWriteRequestTest, MalformedRequestsAreRefusedBeforeTheRegistry) {
             kWriteExitUsage);
         EXPECT_EQ(fake.registry.GetCallCount(), calls) << "the registry was touched";
     }
-}
-
-// The elevated process writes by the tool's rule and limits and never elevates again.
-TEST(UserInitWriteRequestTest, WriteOutcomesGiveTheirExitCodes) {
-    struct Case {
-        const char* name;
-        const char* userInit;  // as stored before
-        void (*fault)(CMemoryRegistry&);
-        int nExitCode;
-        std::string userInitAfter;
-    };
-    const std::string tooLong(255, '1');
-    const Case cases[] = {
-        {"Rewritten", "at s7=60 +pcw=1; &k3", nullptr, kWriteExitDone, "+PCW=2;ATS7=60&K3"},
-        {"UnreadableLongValueKept", tooLong.c_str(), nullptr, kWriteExitNotWritten, tooLong},
-        {"DeniedEvenHere", "S7=60", [](CMemoryRegistry& r) { r.SetStandardUser(true); },
-         kWriteExitNotWritten, "S7=60"},
-        {"ValueWriteFails", "S7=60",
-         [](CMemoryRegistry& r) { r.FailSetValue(kHklm, kModemKey, "UserInit"); }, kWriteExitFailed,
-         "S7=60"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakePlatform fake;
-        fake.AddModemKey(1, "COM3", "ORVA 56k V.92", c.userInit);
-        CFakeElevation elevation(fake.registry, fake.platform, Result::kDone);
-        fake.platform.elevation = &elevation;
-        if (c.fault != nullptr) {
-            c.fault(fake.registry);
-        }
-        EXPECT_EQ(RunCommandLine(fake.platform, BuildUserInitWriteParameters(1, 2)), c.nExitCode);
-        EXPECT_EQ(fake.registry.GetString(kHklm, kModemKey, "UserInit"), c.userInitAfter);
-        EXPECT_TRUE(elevation.m_calls.empty());
-        EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
-    }
-    // A subkey that does not exist is not created.
-    FakePlatform fake;
-    EXPECT_EQ(RunCommandLine(fake.platform, BuildUserInitWriteParameters(4, 1)),
-              kWriteExitNotWritten);
-    EXPECT_FALSE(fake.registry.HasKey(kHklm, BuildModemKeyPath(4, false)));
-    EXPECT_FALSE(fake.registry.HasKey(kHklm, BuildModemKeyPath(4, true)));
 }
 
 }  // namespace
