@@ -65,7 +65,8 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
     }
 
     // Both layouts in this order, whatever layout the record was read from. A standard user
-    // may read the modem class key but not write it: a denied open goes to the elevation.
+    // may read the modem class key but not write it: a denied open goes to the elevation (the
+    // rights are checked when the key is opened, so the write itself is not denied).
     CRegKey key(*m_platform.registry);
     const int nKeyIndex = m_pModem->GetKeyIndex();
     long result = key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(nKeyIndex, false).c_str(),
@@ -85,10 +86,6 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
     // buffer is not zero-filled would send whatever follows the text to the modem.
     result = m_platform.registry->SetValue(key.Get(), kUserInitValue, reg::kSz, buffer,
                                            static_cast<std::uint32_t>(newUserInit.size() + 1));
-    if (result == reg::kAccessDenied) {
-        key.Close();
-        return WriteUserInitElevated(nMode);
-    }
     if (result != reg::kSuccess) {
         key.Close();
         m_platform.log->Write("*** ModemInfo \n");
