@@ -3,9 +3,17 @@
 #include <unordered_map>
 
 // One map for the whole process from a watched window to its newest watcher. A window is in
-// the map exactly while at least one watcher is hooked to it, and exactly then its procedure
-// is RoutingWindowProc. The chain of a window runs from its entry along m_pNextHook. All of it
-// is used by the thread that owns the watched windows only, so it takes no lock.
+// the map exactly while at least one watcher is hooked to it; its procedure is then
+// RoutingWindowProc, or a procedure subclassed on top later (SetWindowSubclass of the tool
+// tips and the link control) that passes messages on to it. The chain of a window runs from
+// its entry along m_pNextHook. All of it is used by the thread that owns the watched windows
+// only, so it takes no lock.
+//
+// When the last watcher leaves a window that was subclassed after it, the window's own
+// procedure cannot be put back without cutting the later subclass off (and when that one
+// removed itself, it would put RoutingWindowProc back with nobody left to pass messages on).
+// The routing procedure then stays in the chain and passes everything to the window's own
+// procedure, which it keeps in a second map until it is the window's procedure again.
 class CHookRegistry {
 public:
     static CHookRegistry& Get() {
@@ -26,6 +34,10 @@ public:
         pFirst = pWatcher;
         if (pWatcher->m_pNextHook != nullptr) {
             pWatcher->m_pfnPrevProc = pWatcher->m_pNextHook->m_pfnPrevProc;
+        } else if (const auto it = m_passThrough.find(hWnd); it != m_passThrough.end()) {
+            // The routing procedure is still in the window's chain.
+            pWatcher->m_pfnPrevProc = it->second;
+            m_passThrough.erase(it);
         } else {
             pWatcher->m_pfnPrevProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
                 hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSubclassWnd::RoutingWindowProc)));
@@ -44,8 +56,12 @@ public:
                 it->second = pWatcher->m_pNextHook;
             } else {
                 m_map.erase(it);
-                SetWindowLongPtrA(hWnd, GWLP_WNDPROC,
-                                  reinterpret_cast<LONG_PTR>(pWatcher->m_pfnPrevProc));
+                if (IsRoutingCurrent(hWnd)) {
+                    SetWindowLongPtrA(hWnd, GWLP_WNDPROC,
+                                      reinterpret_cast<LONG_PTR>(pWatcher->m_pfnPrevProc));
+                } else if (IsWindow(hWnd)) {
+                    m_passThrough[hWnd] = pWatcher->m_pfnPrevProc;
+                }
             }
         } else {
             for (CSubclassWnd* p = pFirst; p != nullptr; p = p->m_pNextHook) {
@@ -58,16 +74,42 @@ public:
         pWatcher->m_pNextHook = nullptr;
     }
 
+    // The window goes: no watcher and no pass-through entry outlives it.
     void EraseAll(HWND hWnd) {
         while (CSubclassWnd* pWatcher = Lookup(hWnd)) {
             pWatcher->HookTo(nullptr);
         }
+        m_passThrough.erase(hWnd);
+    }
+
+    // A message for a window that nobody watches: to its own procedure when the routing
+    // procedure stayed in its chain, which is put back as soon as nothing lies on top of it.
+    LRESULT PassThrough(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+        const auto it = m_passThrough.find(hWnd);
+        if (it == m_passThrough.end()) {
+            return DefWindowProcA(hWnd, nMsg, wParam, lParam);
+        }
+        const WNDPROC pfnOwnProc = it->second;
+        if (nMsg == WM_NCDESTROY) {
+            m_passThrough.erase(it);
+        } else if (IsRoutingCurrent(hWnd)) {
+            SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnOwnProc));
+            m_passThrough.erase(it);
+        }
+        return CallWindowProcA(pfnOwnProc, hWnd, nMsg, wParam, lParam);
     }
 
 private:
     CHookRegistry() { m_map.reserve(10); }
 
+    static bool IsRoutingCurrent(HWND hWnd) {
+        return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) ==
+               &CSubclassWnd::RoutingWindowProc;
+    }
+
     std::unordered_map<HWND, CSubclassWnd*> m_map;
+    // Windows without watchers whose chain still holds the routing procedure: their own one.
+    std::unordered_map<HWND, WNDPROC> m_passThrough;
 };
 
 CSubclassWnd::~CSubclassWnd() {
@@ -112,7 +154,7 @@ LRESULT CALLBACK CSubclassWnd::RoutingWindowProc(HWND hWnd, UINT nMsg, WPARAM wP
     CHookRegistry& registry = CHookRegistry::Get();
     CSubclassWnd* pWatcher = registry.Lookup(hWnd);
     if (pWatcher == nullptr) {
-        return DefWindowProcA(hWnd, nMsg, wParam, lParam);
+        return registry.PassThrough(hWnd, nMsg, wParam, lParam);
     }
     if (nMsg == WM_NCDESTROY) {
         // The window goes: every watcher lets go of it, and its own procedure sees the last

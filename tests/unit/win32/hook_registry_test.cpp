@@ -1,6 +1,9 @@
 // The process-wide registry of window watchers, on real windows: order of the chain, removal
-// in any order, the window's own procedure coming back, and the end of a watched window.
+// in any order, the window's own procedure coming back, the end of a watched window, and
+// subclasses that the common controls put on top of the watchers (SetWindowSubclass).
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +54,15 @@ private:
     std::string m_name;
     bool m_bSwallow;
 };
+
+// A subclass of the common controls, as the tool tips and the link control install one.
+LRESULT CALLBACK LoggingSubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR /*nId*/, DWORD_PTR pName) {
+    if (nMsg == kProbe) {
+        g_log.push_back(*reinterpret_cast<const std::string*>(pName));
+    }
+    return DefSubclassProc(hWnd, nMsg, wParam, lParam);
+}
 
 class HookRegistryTest : public ::testing::Test {
 protected:
@@ -124,10 +136,13 @@ TEST_F(HookRegistryTest, AWatcherThatKeepsAMessageEndsItsWay) {
 
 // Hooks the watchers in the given order, then removes them one by one; after each removal
 // the probe must reach exactly the expected watchers, newest first, and then the window.
+// Names starting with "sub" are subclasses of the common controls instead of watchers; they
+// lie on top of every watcher, since the routing procedure sits below them.
 struct RemovalCase {
     const char* name;
     Names hookOrder;
     std::vector<std::pair<std::string, Names>> steps;  // removed watcher, who sees the probe
+    Names initial = {};  // who sees the probe at first when not simply the newest first
 };
 
 class HookRemovalTest : public HookRegistryTest,
@@ -137,22 +152,35 @@ TEST_P(HookRemovalTest, RemainingWatchersKeepTheirOrderUntilTheOwnProcedureIsBac
     const RemovalCase& c = GetParam();
     const WNDPROC pfnOwn = CurrentProc(m_hWnd);
     std::vector<std::unique_ptr<CLoggingWatcher>> watchers;
-    for (const std::string& name : c.hookOrder) {
-        watchers.push_back(std::make_unique<CLoggingWatcher>(name));
-        watchers.back()->HookTo(m_hWnd);
+    for (std::size_t i = 0; i < c.hookOrder.size(); ++i) {
+        // A subclass leaves its watcher unhooked: it only keeps the indices in step.
+        watchers.push_back(std::make_unique<CLoggingWatcher>(c.hookOrder[i]));
+        if (c.hookOrder[i].starts_with("sub")) {
+            ASSERT_TRUE(SetWindowSubclass(m_hWnd, LoggingSubclassProc, i,
+                                          reinterpret_cast<DWORD_PTR>(&c.hookOrder[i])));
+        } else {
+            watchers.back()->HookTo(m_hWnd);
+        }
     }
     Names all(c.hookOrder.rbegin(), c.hookOrder.rend());
     all.push_back("own");
-    ASSERT_EQ(Probe(), all);
+    ASSERT_EQ(Probe(), c.initial.empty() ? all : c.initial);
 
     for (const auto& [removed, expected] : c.steps) {
         for (std::size_t i = 0; i < watchers.size(); ++i) {
-            if (c.hookOrder[i] == removed) {
+            if (c.hookOrder[i] != removed) {
+                continue;
+            }
+            if (removed.starts_with("sub")) {
+                EXPECT_TRUE(RemoveWindowSubclass(m_hWnd, LoggingSubclassProc, i));
+            } else {
                 EXPECT_TRUE(watchers[i]->HookTo(nullptr));
                 EXPECT_FALSE(watchers[i]->IsHooked());
             }
         }
-        EXPECT_EQ(Probe(), expected) << "after removing " << removed;
+        LRESULT nAnswer = 0;
+        EXPECT_EQ(Probe(m_hWnd, &nAnswer), expected) << "after removing " << removed;
+        EXPECT_EQ(nAnswer, kOwnAnswer) << "after removing " << removed;
     }
     EXPECT_EQ(CurrentProc(m_hWnd), pfnOwn);
     EXPECT_EQ(CSubclassWnd::FindNewestWatcher(m_hWnd), nullptr);
@@ -171,7 +199,26 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"a", {"c", "b", "own"}}, {"c", {"b", "own"}}, {"b", {"own"}}}},
         RemovalCase{"ThreeMiddleThenOldest",
                     {"a", "b", "c"},
-                    {{"b", {"c", "a", "own"}}, {"a", {"c", "own"}}, {"c", {"own"}}}}),
+                    {{"b", {"c", "a", "own"}}, {"a", {"c", "own"}}, {"c", {"own"}}}},
+        // A later subclass outlives the last watcher: both it and the window's own procedure
+        // keep getting the messages, also once the subclass has gone too.
+        RemovalCase{
+            "SubclassOutlivesTheWatcher", {"a", "sub"}, {{"a", {"sub", "own"}}, {"sub", {"own"}}}},
+        RemovalCase{"SubclassBetweenWatchers",
+                    {"a", "sub", "b"},
+                    {{"b", {"sub", "a", "own"}}, {"a", {"sub", "own"}}, {"sub", {"own"}}},
+                    {"sub", "b", "a", "own"}},
+        RemovalCase{"SubclassRemovedFirst",
+                    {"a", "sub", "b"},
+                    {{"sub", {"b", "a", "own"}}, {"a", {"b", "own"}}, {"b", {"own"}}},
+                    {"sub", "b", "a", "own"}},
+        RemovalCase{"TwoSubclassesOutliveTheWatchers",
+                    {"a", "sub1", "b", "sub2"},
+                    {{"a", {"sub2", "sub1", "b", "own"}},
+                     {"b", {"sub2", "sub1", "own"}},
+                     {"sub1", {"sub2", "own"}},
+                     {"sub2", {"own"}}},
+                    {"sub2", "sub1", "b", "a", "own"}}),
     [](const ::testing::TestParamInfo<RemovalCase>& info) { return info.param.name; });
 
 TEST_F(HookRegistryTest, AWatcherAddedAfterARemovalStillReachesTheOwnProcedure) {
@@ -186,6 +233,40 @@ TEST_F(HookRegistryTest, AWatcherAddedAfterARemovalStillReachesTheOwnProcedure) 
     b.HookTo(nullptr);
     c.HookTo(nullptr);
     EXPECT_EQ(Probe(), (Names{"own"}));
+}
+
+// A watcher that comes while a later subclass still holds the routing procedure joins the chain
+// below that subclass instead of cutting it off.
+TEST_F(HookRegistryTest, WatcherAddedBelowALaterSubclassKeepsIt) {
+    const WNDPROC pfnOwn = CurrentProc(m_hWnd);
+    const std::string sub = "sub";
+    CLoggingWatcher a("a");
+    CLoggingWatcher c("c");
+    a.HookTo(m_hWnd);
+    ASSERT_TRUE(
+        SetWindowSubclass(m_hWnd, LoggingSubclassProc, 1, reinterpret_cast<DWORD_PTR>(&sub)));
+    a.HookTo(nullptr);
+    c.HookTo(m_hWnd);
+    EXPECT_EQ(Probe(), (Names{"sub", "c", "own"}));
+    EXPECT_TRUE(RemoveWindowSubclass(m_hWnd, LoggingSubclassProc, 1));
+    EXPECT_EQ(Probe(), (Names{"c", "own"}));
+    c.HookTo(nullptr);
+    EXPECT_EQ(Probe(), (Names{"own"}));
+    EXPECT_EQ(CurrentProc(m_hWnd), pfnOwn);
+}
+
+// Destroyed while a later subclass lies on the routing procedure without any watcher: the
+// window's own procedure still sees the end.
+TEST_F(HookRegistryTest, DestroyedWindowWithALaterSubclassAndNoWatcher) {
+    const std::string sub = "sub";
+    CLoggingWatcher a("a");
+    a.HookTo(m_hWnd);
+    ASSERT_TRUE(
+        SetWindowSubclass(m_hWnd, LoggingSubclassProc, 1, reinterpret_cast<DWORD_PTR>(&sub)));
+    a.HookTo(nullptr);
+    g_log.clear();
+    ASSERT_TRUE(DestroyWindow(m_hWnd));
+    EXPECT_EQ(g_log, (Names{"own:ncdestroy"}));
 }
 
 TEST_F(HookRegistryTest, DestroyedWatcherLetsGoOfTheWindow) {
