@@ -115,6 +115,42 @@ TEST(ModemListTest, WalkStopsAtSubkey254) {
     }
 }
 
+// Duplicate ports below subkey 254 leave room in the list: the walk still ends there.
+TEST(ModemListTest, WalkStopsAtSubkey254AlsoWhenTheListIsNotFull) {
+    FakePlatform fake;
+    for (int i = 0; i <= 255; ++i) {
+        const int nPort = (i == 1 || i == 2) ? 1 : i + 1;  // subkeys 1 and 2 repeat COM1
+        fake.AddModemKey(i, ("COM" + std::to_string(nPort)).c_str(), kModel);
+    }
+    CModemList list(fake.platform);
+    list.LoadRegEntries();
+    ASSERT_EQ(list.GetCount(), CModemList::kCapacity - 2);
+    EXPECT_EQ(list.GetAt(list.GetCount() - 1)->GetKeyIndex(), 254);
+    for (const RegOpenRecord& open : fake.registry.GetOpenLog()) {
+        EXPECT_EQ(open.path.find("0255"), std::string::npos);
+    }
+}
+
+// Removing from a full list: the first, a middle and the last record, and an index one past it.
+TEST(ModemListTest, RemoveAtOnAFullList) {
+    for (int n : {0, 127, CModemList::kCapacity - 1, CModemList::kCapacity}) {
+        FakePlatform fake;
+        std::vector<Record> expected;
+        for (int i = 0; i < CModemList::kCapacity; ++i) {
+            fake.AddModemKey(i, ("COM" + std::to_string(i + 1)).c_str(), kModel);
+            if (i != n) {
+                expected.push_back({i, i + 1});
+            }
+        }
+        CModemList list(fake.platform);
+        list.LoadRegEntries();
+        ASSERT_EQ(list.GetCount(), CModemList::kCapacity);
+        EXPECT_EQ(list.RemoveAt(n), static_cast<int>(expected.size())) << n;
+        EXPECT_EQ(Records(list), expected) << n;
+        EXPECT_EQ(list.GetAt(list.GetCount()), nullptr) << n;
+    }
+}
+
 // Opening one subkey runs out of memory.
 class FailingKeyRegistry : public CMemoryRegistry {
 public:
