@@ -44,7 +44,6 @@ constexpr std::uint8_t kOddParity = 1;
 constexpr std::uint8_t kEvenParity = 2;
 constexpr std::uint8_t kMarkParity = 3;
 constexpr std::uint8_t kSpaceParity = 4;
-constexpr std::uint8_t kOne5StopBits = 1;
 constexpr std::uint8_t kTwoStopBits = 2;
 
 void SetFlag(SerialLineSettings& s, std::uint32_t flag, bool bOn) {
@@ -173,7 +172,7 @@ bool ApplyToTermios(const SerialLineSettings& s, termios* tio) {
     if (s.StopBits == dcb::kOneStopBit) {
         tio->c_cflag &= ~CSTOPB;
     } else {
-        tio->c_cflag |= CSTOPB;  // 1.5 stop bits only exist as "more than one"
+        tio->c_cflag |= CSTOPB;  // 1.5 stop bits (1) only exist as "more than one"
     }
     tio->c_iflag = (s.fFlags & dcb::kParity) ? (tio->c_iflag | INPCK) : (tio->c_iflag & ~INPCK);
     tio->c_cflag = UsesHardwareFlow(s) ? (tio->c_cflag | CRTSCTS) : (tio->c_cflag & ~CRTSCTS);
