@@ -85,9 +85,15 @@ class AppMachine(ui_harness.Desktop):
         self.run("regedit", "/S", self.windows_path(reg_file))
 
     def reg(self, *args):
-        """Runs Wine's reg.exe; returns its output as text."""
-        _, out = self.run("reg", *args)
-        return out.decode("latin-1", "replace")
+        """Runs Wine's reg.exe; returns its output as text. A query that printed nothing at
+        all is run again: Wine now and then fails to start a program on a loaded machine."""
+        for _ in range(3):
+            code, out = self.run("reg", *args, quiet=True)
+            text = out.decode("latin-1", "replace")
+            if args[0] != "query" or text.strip() or code == 1:
+                return text
+            time.sleep(0.5)
+        return text
 
     def reg_value(self, key, name):
         """A registry value as reg.exe shows it, or None when it does not exist."""
@@ -152,7 +158,10 @@ class AppMachine(ui_harness.Desktop):
             for window in self.visible_tool_windows():
                 if window["class"] != "#32770":
                     continue
-                dump = self.dump(int(window["hwnd"], 16))
+                try:
+                    dump = self.dump(int(window["hwnd"], 16))
+                except AssertionError:
+                    continue  # gone since it was listed (the wait dialog ends, say)
                 texts = [c["text"] for c in dump["controls"] if c["class"] == "Static"]
                 if any(wanted in t.replace("\r\n", "\n") for t in texts):
                     return dump
@@ -170,6 +179,26 @@ class AppMachine(ui_harness.Desktop):
     def send(self, hwnd, message, wparam=0, lparam=0):
         return self.inspect("send", "--hwnd", hex(hwnd), hex(message), str(wparam),
                             str(lparam))["result"]
+
+    def close_help(self):
+        """Closes the help viewer that a first run opens (it covers the main dialog)."""
+        self.post(self.wait_tool_window("Mavris", cls="HH Parent", timeout=30), WM_CLOSE)
+
+    def choose_in_list(self, dialog, control_id, index):
+        """Opens a drop-down list with the mouse and clicks its entry at index."""
+        dump = self.dump(dialog)
+        x, y, w, h = next(c for c in dump["controls"] if c["id"] == control_id)["px"]
+        ox, oy = dump["client_origin_px"]
+        self.xdotool("mousemove", ox + x + w // 2, oy + y + h // 2, "click", "1")
+        lists = []
+        deadline = time.monotonic() + 10
+        while not lists and time.monotonic() < deadline:
+            lists = [w for w in self.visible_tool_windows() if w["class"] == "ComboLBox"]
+        if not lists:
+            raise AssertionError("the list did not open")
+        lx, ly, lw, _ = lists[0]["px"]
+        item = self.send(int(lists[0]["hwnd"], 16), 0x1A1)  # LB_GETITEMHEIGHT
+        self.xdotool("mousemove", lx + lw // 2, ly + 2 + item * index + item // 2, "click", "1")
 
     def tray_icon_position(self, timeout=30):
         """Where the taskbar shows the tool's icon (found by its tip), or None."""
