@@ -29,27 +29,28 @@ private:
     HANDLE m_hSemaphore;
 };
 
+struct MessageBoxSearch {
+    HWND hOwner;
+    HWND hFound;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND hWnd, LPARAM lParam) {
+    auto* pSearch = reinterpret_cast<MessageBoxSearch*>(lParam);
+    char szClass[16] = {};
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (GetWindow(hWnd, GW_OWNER) == pSearch->hOwner && lstrcmpA(szClass, "#32770") == 0 &&
+        CDialog::FromHandle(hWnd) == nullptr) {
+        pSearch->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The message box of this thread that is owned by hOwner and is no dialog of the program's
 // own, or null.
 HWND FindMessageBox(HWND hOwner) {
-    struct Search {
-        HWND hOwner;
-        HWND hFound;
-    } search{hOwner, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* pSearch = reinterpret_cast<Search*>(lParam);
-            char szClass[16] = {};
-            GetClassNameA(hWnd, szClass, sizeof szClass);
-            if (GetWindow(hWnd, GW_OWNER) == pSearch->hOwner && lstrcmpA(szClass, "#32770") == 0 &&
-                CDialog::FromHandle(hWnd) == nullptr) {
-                pSearch->hFound = hWnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    MessageBoxSearch search{hOwner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchMessageBox, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 
