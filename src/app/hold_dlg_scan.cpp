@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/hold_dlg.h"
+#include "app/taskbar_message.h"
 #include "ui/info_dlg.h"
 #include "ui/resource.h"
 #include "ui/scan_dlg.h"
@@ -173,6 +174,7 @@ LRESULT CHoldDlg::OnScanDone() {
     UpdateWindow(m_hWnd);
 
     m_trayIcon.BindWindow(m_hWnd, WM_TRAY_NOTIFY);
+    AllowTaskbarCreatedMessage(m_hWnd);
     m_trayIcon.ShowResourceIcon(IDI_TRAY);
     RefreshMode();
     HideScanDialog();
