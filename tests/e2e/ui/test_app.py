@@ -129,11 +129,14 @@ class FirstRunBase(AppBase):
         self.assertEqual((self.m.pty_holders(3), self.m.pty_holders(4)), ([], []))
         self.m.screenshot(f"{self.LANG}-app-first-run")
 
-        # "Cut the Line" with the provider call and the speaker on.
+        # "Cut the Line" with the provider call and the speaker on; the tray menu marks the
+        # behaviour the modem has now.
+        self.assertEqual(self.m.modem_menu_marks(), {32774: False, 32775: False})
         self.mode_change(32775)
         self.assertEqual(self.dialled(3), ["atm2l3x4d*43#,,;h\\r"])
         self.assertEqual(self.dialled(4), [])
         self.assertEqual(self.m.user_init(0), "+PCW=1;ATS7=60")
+        self.assertEqual(self.m.modem_menu_marks(), {32774: False, 32775: True})
 
         # Escape, the close box and Alt+F4 hide the dialog; the tray's "Open" shows it.
         for hide in (lambda: self.key("Escape"),
