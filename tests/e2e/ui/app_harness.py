@@ -183,6 +183,11 @@ class AppMachine(ui_harness.Desktop):
     def close_help(self):
         """Closes the help viewer that a first run opens (it covers the main dialog)."""
         self.post(self.wait_tool_window("Mavris", cls="HH Parent", timeout=30), WM_CLOSE)
+        deadline = time.monotonic() + 10
+        while any(w["class"] == "HH Parent" for w in self.visible_tool_windows()):
+            if time.monotonic() > deadline:
+                raise AssertionError("the help viewer stays open")
+            time.sleep(0.2)
 
     def choose_in_list(self, dialog, control_id, index):
         """Opens a drop-down list with the mouse and clicks its entry at index."""

@@ -204,6 +204,7 @@ class BehaviourDe(AppBase):
     def test_while_a_command_runs_the_tray_starts_nothing(self):
         program = self.start([modem(3, dial_delay=4000)])
         main = self.m.main_hwnd()
+        self.m.close_help()  # of the first run
         # Extra is open: a click on the icon opens no menu; Escape leaves Extra open.
         self.m.choose_from_tray(32771)
         self.m.wait_tool_window(self.text(132))
@@ -216,6 +217,18 @@ class BehaviourDe(AppBase):
         self.wait_hidden(main)
         self.assertTrue(self.visible(extra), "Escape closed the Extra dialog")
         self.m.press(extra, 2)
+        # About through the system menu, help through Info, autorun off through its box.
+        self.m.choose_from_tray(32771)
+        self.m.wait_tool_window(self.text(132))
+        self.m.post(main, WM_SYSCOMMAND, 16)
+        self.m.press(self.m.wait_tool_window(self.text(106)), 1)
+        self.m.press(main, 1039)
+        self.m.close_help()
+        self.m.press(main, 1014)
+        time.sleep(0.5)
+        self.assertIsNone(self.m.reg_value(app_harness.RUN_KEY, "ORVA_ModemOnHold"))
+        self.m.press(main, 1008)
+        self.wait_hidden(main)
 
         # The wait dialog: no menu from the icon, Alt+F4 does not end it.
         self.m.choose_from_tray(32775)
