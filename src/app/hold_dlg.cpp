@@ -234,6 +234,12 @@ void CHoldDlg::OnEndSession(bool bEnding) {
     EndProgram();
 }
 
+void CHoldDlg::OnDestroy() {
+    // The icon leaves the notification area with the window it reports to.
+    m_trayIcon.ShowResourceIcon(0);
+    CDialog::OnDestroy();
+}
+
 void CHoldDlg::PostNcDestroy() {
     m_boldFont.Reset();
     // The call-waiting control goes with the window, unless a thread still works with it.

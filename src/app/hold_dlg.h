@@ -64,6 +64,7 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     void OnClose() override;
+    void OnDestroy() override;
     void PostNcDestroy() override;
     bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
