@@ -18,7 +18,7 @@ import time
 import unittest
 
 from wine_harness import (FULL_PROBE, MODEM_CLASS_KEY, Machine, WinePrefix, scan_exe,
-                          serial_hold_exe, wine64, wineserver)
+                          serial_hold_exe, win64_dir, wine64, wineserver)
 
 MODEL = "ORVA 56k V.92"
 LOCATIONS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Telephony\Locations"
@@ -348,6 +348,33 @@ class ApplyTest(unittest.TestCase):
                 result = self.apply(sim, "1")
                 commands = [CUT_THE_LINE_LOUD] if apply == "0" else []
                 self.assert_outcome(result, sim, apply, new or old, commands)
+
+    # --- the write-only command line of Mavris.exe ------------------------------------------
+
+    def test_the_write_only_command_line_rewrites_user_init_and_nothing_else(self):
+        """Mavris.exe --write-userinit SUBKEY MODE, run directly: Wine starts the "runas" verb
+        without a prompt. Without a display Wine reports every window a program creates."""
+        mavris = win64_dir() / "src" / "app" / "Mavris.exe"
+        if not mavris.exists():
+            self.skipTest(f"not built: {mavris}")
+        env = dict(self.machine.prefix.env, WINEDEBUG="-all,err+winediag")
+
+        def run(*args):
+            result = subprocess.run([wine64(), str(mavris), *args], env=env, capture_output=True,
+                                    text=True, timeout=120)
+            return result.returncode, "CreateWindow" in result.stderr
+
+        self.machine.prefix.import_reg(machine_reg_text(3, "at s7=60 +pcw=1; &k3"))
+        self.assertEqual((0, False), run("--write-userinit", "0", "2"))
+        self.assertEqual("+PCW=2;ATS7=60&K3", self.stored_user_init())
+        self.assertEqual((1, False), run("--write-userinit", "7", "1"))  # no such subkey
+        before = self.export_key(MODEM_CLASS_KEY)
+        for args in ([], ["0"], ["0", "1", "2"], ["0", "3"], ["255", "1"], ["0", "+PCW=1;ATZ"],
+                     ["0", "1", "+PCW=1;ATZ"], [f"HKEY_LOCAL_MACHINE\\{MODEM_KEY}", "1"]):
+            with self.subTest(args=args):
+                self.assertEqual((2, False), run("--write-userinit", *args))
+        self.assertEqual(before, self.export_key(MODEM_CLASS_KEY), "the registry was touched")
+        self.assertTrue(run()[1], "a normal start creates its window")
 
 
 if __name__ == "__main__":
