@@ -134,6 +134,8 @@ bool ApplyProfileSetting(ModemProfile& profile, std::string_view key, std::strin
         ok = ParseMs(value, &profile.nReplyDelayMs);
     } else if (name == "split") {
         ok = ParseMs(value, &profile.nSplitMs);
+    } else if (name == "split_at") {
+        ok = ParseMs(value, &profile.nSplitAt);
     } else if (name == "dial") {
         ok = ParseDial(value, &profile.eDial);
     } else if (name == "dial_delay") {
@@ -207,6 +209,8 @@ const char* ProfileKeysHelp() {
            "  country=TEXT           +GCI value (04)\n"
            "  reply_delay=MS         silence before anything, echo included (0)\n"
            "  split=MS               answer comes MS after the echo, in its own burst (0)\n"
+           "  split_at=N             of a late answer (split, dial_delay) the first N bytes\n"
+           "                         still come with the echo: a burst cut mid-line (0)\n"
            "  dial=ok|no_dialtone|busy|error|none   answer to 'at...d...;h' (ok)\n"
            "  dial_delay=MS          dial answer comes MS after the echo (0)\n"
            "  silent=on|off          never send a byte (off)\n"
@@ -312,13 +316,17 @@ std::vector<ReplyBurst> CModemResponder::Respond(std::string_view command) {
     if (echo.empty() && answer.empty()) {
         return {};
     }
-    if (echo.empty()) {
-        return {{m_profile.nReplyDelayMs + nAnswerDelay, answer}};
-    }
-    if (answer.empty() || nAnswerDelay == 0) {
+    // A late answer may have its first bytes sent at once, so that a line is cut in two.
+    const std::size_t nEarly = std::min<std::size_t>(m_profile.nSplitAt, answer.size());
+    const std::string early = echo + answer.substr(0, nEarly);
+    const std::string late = answer.substr(nEarly);
+    if (late.empty() || nAnswerDelay == 0) {
         return {{m_profile.nReplyDelayMs, echo + answer}};
     }
-    return {{m_profile.nReplyDelayMs, echo}, {nAnswerDelay, answer}};
+    if (early.empty()) {
+        return {{m_profile.nReplyDelayMs + nAnswerDelay, late}};
+    }
+    return {{m_profile.nReplyDelayMs, early}, {nAnswerDelay, late}};
 }
 
 std::string CModemResponder::Answer(std::string_view lowerBody, bool bDial) const {

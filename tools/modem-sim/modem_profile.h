@@ -22,6 +22,7 @@ struct ModemProfile {
     std::string strCountry = "04";           // value of the +GCI line
     std::uint32_t nReplyDelayMs = 0;         // before anything, echo included
     std::uint32_t nSplitMs = 0;              // answer this long after the echo; 0: one burst
+    std::uint32_t nSplitAt = 0;  // with a late answer: its first bytes still come with the echo
     DialResult eDial = DialResult::kOk;
     std::uint32_t nDialDelayMs = 0;  // the dial result this long after the echo
     bool bSilent = false;            // never a byte, not even the echo
@@ -37,7 +38,7 @@ struct ModemProfile {
 };
 
 // Sets one profile key ("echo", "maker", "model", "model_quoted", "pcw", "pcw_mode",
-// "country", "reply_delay", "split", "dial", "dial_delay", "silent", "garbage",
+// "country", "reply_delay", "split", "split_at", "dial", "dial_delay", "silent", "garbage",
 // "hangup_after", "reply"; '-' and '_' are interchangeable). False with a reason when the
 // key is unknown or the value does not fit it.
 bool ApplyProfileSetting(ModemProfile& profile, std::string_view key, std::string_view value,
