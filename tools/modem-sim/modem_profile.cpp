@@ -146,6 +146,8 @@ bool ApplyProfileSetting(ModemProfile& profile, std::string_view key, std::strin
         ok = ParseBool(value, &profile.bGarbage);
     } else if (name == "hangup_after") {
         ok = ParseMs(value, &profile.nHangUpAfter);
+    } else if (name == "hangup_delay") {
+        ok = ParseMs(value, &profile.nHangUpDelayMs);
     } else if (name == "reply") {
         const auto bar = value.find('|');
         ok = bar != std::string_view::npos && !Trim(value.substr(0, bar)).empty();
@@ -216,6 +218,7 @@ const char* ProfileKeysHelp() {
            "  silent=on|off          never send a byte (off)\n"
            "  garbage=on|off         line noise without ':' instead of echo and answer (off)\n"
            "  hangup_after=N         drop the line after answering N commands; 0 never (0)\n"
+           "  hangup_delay=MS        drop it MS after that answer: while a read waits (0)\n"
            "  reply=CMD|TEXT         raw answer for CMD (no CR; any case) after the echo;\n"
            "                         TEXT takes \\r \\n \\t \\\\ \\xHH; repeatable\n"
            "Any other command is answered with ERROR.\n";

@@ -24,10 +24,11 @@ struct ModemProfile {
     std::uint32_t nSplitMs = 0;              // answer this long after the echo; 0: one burst
     std::uint32_t nSplitAt = 0;  // with a late answer: its first bytes still come with the echo
     DialResult eDial = DialResult::kOk;
-    std::uint32_t nDialDelayMs = 0;  // the dial result this long after the echo
-    bool bSilent = false;            // never a byte, not even the echo
-    bool bGarbage = false;           // line noise instead of echo and answer
-    std::uint32_t nHangUpAfter = 0;  // hang up once this many commands were answered; 0 never
+    std::uint32_t nDialDelayMs = 0;    // the dial result this long after the echo
+    bool bSilent = false;              // never a byte, not even the echo
+    bool bGarbage = false;             // line noise instead of echo and answer
+    std::uint32_t nHangUpAfter = 0;    // hang up once this many commands were answered; 0 never
+    std::uint32_t nHangUpDelayMs = 0;  // the hang-up this long after that answer's last burst
 
     // Raw answers (after the echo, no framing added) that replace the built-in ones.
     struct Override {
@@ -39,8 +40,8 @@ struct ModemProfile {
 
 // Sets one profile key ("echo", "maker", "model", "model_quoted", "pcw", "pcw_mode",
 // "country", "reply_delay", "split", "split_at", "dial", "dial_delay", "silent", "garbage",
-// "hangup_after", "reply"; '-' and '_' are interchangeable). False with a reason when the
-// key is unknown or the value does not fit it.
+// "hangup_after", "hangup_delay", "reply"; '-' and '_' are interchangeable). False with a reason
+// when the key is unknown or the value does not fit it.
 bool ApplyProfileSetting(ModemProfile& profile, std::string_view key, std::string_view value,
                          std::string* error);
 

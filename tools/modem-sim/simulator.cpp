@@ -184,6 +184,7 @@ void CSimulator::OnBytes(const char* data, std::size_t size) {
             m_pending.push_back({at, std::move(burst.strBytes), false});
         }
         if (!bHungUpBefore && m_responder.HangUpDue()) {
+            at += std::chrono::milliseconds(m_responder.Profile().nHangUpDelayMs);
             m_pending.push_back({at, std::string(), true});
         }
     }

@@ -202,12 +202,13 @@ TEST_F(ModemSimTest, LateDialAnswerNeedsASecondRead) {
 }
 
 TEST_F(ModemSimTest, HangUpEndsTheLineAndTheProgram) {
-    SimProcess sim({"--hangup-after", "1", "--idle-exit", "60"});
+    SimProcess sim({"--hangup-after", "1", "--hangup-delay", "1500", "--idle-exit", "60"});
     ASSERT_FALSE(sim.PtyPath().empty()) << "first line: " << sim.FirstLine();
     CPosixSerialPorts ports;
     auto device = Connect(ports, sim.PtyPath());
     ASSERT_TRUE(device);
     EXPECT_EQ(Exchange(*device, "at&f\r"), "at&f\r\r\nOK\r\n");
+    EXPECT_EQ(sim.WaitForExit(500), -1) << "hung up before the delay";
     EXPECT_EQ(sim.WaitForExit(5000), 0);
     char buffer[8];
     std::uint32_t received = 0;
