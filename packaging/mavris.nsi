@@ -77,10 +77,14 @@ LangString TOOL_RUNNING ${LANG_ENGLISH} "Mavris is running. Please end it first:
 LangString TOOL_RUNNING ${LANG_GERMAN} "Mavris läuft gerade. Bitte beenden Sie es zuerst: Rechtsklick auf sein Symbol im Infobereich, dann Exit. Klicken Sie danach auf Wiederholen."
 LangString README_FILE ${LANG_ENGLISH} "README.txt"
 LangString README_FILE ${LANG_GERMAN} "LIESMICH.txt"
-LangString UN_PROGRAM ${LANG_ENGLISH} "Mavris (program, Start-menu entry, start with Windows)"
-LangString UN_PROGRAM ${LANG_GERMAN} "Mavris (Programm, Startmenü-Eintrag, automatischer Start)"
-LangString UN_SETTINGS ${LANG_ENGLISH} "Remove my settings"
-LangString UN_SETTINGS ${LANG_GERMAN} "Meine Einstellungen entfernen"
+LangString UN_PROGRAM ${LANG_ENGLISH} "Program"
+LangString UN_PROGRAM ${LANG_GERMAN} "Programm"
+LangString UN_PROGRAM_TEXT ${LANG_ENGLISH} "Mavris, its Start-menu entry and its start with Windows."
+LangString UN_PROGRAM_TEXT ${LANG_GERMAN} "Mavris, sein Startmenü-Eintrag und sein automatischer Start."
+LangString UN_SETTINGS ${LANG_ENGLISH} "My settings"
+LangString UN_SETTINGS ${LANG_GERMAN} "Meine Einstellungen"
+LangString UN_SETTINGS_TEXT ${LANG_ENGLISH} "Your settings for Mavris. Leave unticked to keep them for a later installation."
+LangString UN_SETTINGS_TEXT ${LANG_GERMAN} "Ihre Einstellungen für Mavris. Nicht ausgewählt bleiben sie für eine spätere Installation erhalten."
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
@@ -186,3 +190,8 @@ Section /o "un.$(UN_SETTINGS)" UnSecSettings
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "Software\ORVA"
 SectionEnd
+
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} $(UN_PROGRAM_TEXT)
+    !insertmacro MUI_DESCRIPTION_TEXT ${UnSecSettings} $(UN_SETTINGS_TEXT)
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
