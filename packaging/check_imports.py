@@ -69,10 +69,10 @@ def findings(imports, header, allowed, oldest):
             elif listed > oldest:
                 problems.append(f"{dll} {function}: needs Windows NT "
                                 f"{listed[0]}.{listed[1]}, newer than the oldest supported")
-    for prefix in ("Subsystem", "OSystem"):
-        got = (header.get(f"Major{prefix}Version"), header.get(f"Minor{prefix}Version"))
+    for field, name in (("Subsystem", "subsystem"), ("OSystem", "operating-system")):
+        got = (header.get(f"Major{field}Version"), header.get(f"Minor{field}Version"))
         if got != (str(oldest[0]), str(oldest[1])):
-            problems.append(f"PE header: {prefix} version {got[0]}.{got[1]}, expected "
+            problems.append(f"PE header: {name} version {got[0]}.{got[1]}, expected "
                             f"{oldest[0]}.{oldest[1]}")
     if not imports:
         problems.append("no import table found")
