@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/win32/win32_platform.h"
+#include "ui/scan_dlg.h"
 
 namespace {
 
@@ -37,9 +38,19 @@ bool CHoldApp::InitInstance() {
     }
     m_filter.Install([this](const MSG& msg) { return PreTranslateMessage(msg); });
 
+    // The scan window is what the user waits to see: it comes up before the main dialog,
+    // with its fifteen controls and pictures, is built (hidden) behind it. Nothing can close
+    // it before the main dialog takes it over: no message is handled until then.
+    auto* pScanDlg = new CScanDlg(nullptr);
+    if (pScanDlg->Create()) {
+        ShowWindow(pScanDlg->GetSafeHwnd(), SW_SHOW);
+        UpdateWindow(pScanDlg->GetSafeHwnd());
+    } else {
+        pScanDlg = nullptr;  // the main dialog tries once more itself
+    }
     // The main dialog's set-up registers its window as the owner of the program's other
     // dialogs; the Escape rule finds it there.
-    auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this);
+    auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this, pScanDlg);
     pDialog->DoModal();
     pDialog.reset();
     CDialog::SetDefaultOwner(nullptr);

@@ -8,7 +8,7 @@
 #include "ui/scan_dlg.h"
 #include "ui/text.h"
 
-CHoldDlg::CHoldDlg(const Platform& platform, IHelpRequests* pHelp)
+CHoldDlg::CHoldDlg(const Platform& platform, IHelpRequests* pHelp, CScanDlg* pScanDlg)
     : CDialog(IDD_MAIN),
       m_platform(platform),
       m_settings(platform),
@@ -16,7 +16,8 @@ CHoldDlg::CHoldDlg(const Platform& platform, IHelpRequests* pHelp)
       m_pHelp(pHelp),
       m_hIcon(LoadIconA(GetResourceInstance(), MAKEINTRESOURCEA(IDI_APP))),
       m_trayIcon(*this),
-      m_modemList(platform, this) {}
+      m_modemList(platform, this),
+      m_pScanDlg(pScanDlg) {}
 
 CHoldDlg::~CHoldDlg() {
     // Normally both threads are long gone; should the dialog end another way (the session
@@ -52,9 +53,12 @@ bool CHoldDlg::OnInitDialog() {
     SendMessageA(GetDlgItem(IDC_MODEM_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont.Get()),
                  TRUE);
 
-    // The first window the user sees.
-    m_pScanDlg = new CScanDlg(m_hWnd);
-    if (m_pScanDlg->Create()) {
+    // The first window the user sees; it may be up already.
+    if (m_pScanDlg != nullptr) {
+        m_pScanDlg->SetMainWnd(m_hWnd);
+        m_hScanWnd = m_pScanDlg->GetSafeHwnd();
+        SetForegroundWindow(m_hScanWnd);
+    } else if ((m_pScanDlg = new CScanDlg(m_hWnd))->Create()) {
         m_hScanWnd = m_pScanDlg->GetSafeHwnd();
         ShowWindow(m_hScanWnd, SW_SHOW);
         SetForegroundWindow(m_hScanWnd);
@@ -235,8 +239,13 @@ void CHoldDlg::OnEndSession(bool bEnding) {
 }
 
 void CHoldDlg::OnDestroy() {
-    // The icon leaves the notification area with the window it reports to.
+    // The icon leaves the notification area with the window it reports to, the scan window
+    // (which frees its object) with the window it belongs to.
     m_trayIcon.ShowResourceIcon(0);
+    if (m_hScanWnd != nullptr && IsWindow(m_hScanWnd)) {
+        ::DestroyWindow(m_hScanWnd);
+    }
+    m_hScanWnd = nullptr;
     CDialog::OnDestroy();
 }
 

@@ -49,7 +49,9 @@ private:
 
 class CHoldDlg : public CDialog, private ICountryWarningSink {
 public:
-    CHoldDlg(const Platform& platform, IHelpRequests* pHelp);
+    // pScanDlg: the scan window when it was created and shown before this dialog (see
+    // CHoldApp); null makes the dialog create it itself.
+    CHoldDlg(const Platform& platform, IHelpRequests* pHelp, CScanDlg* pScanDlg = nullptr);
     // Waits for the threads still running, then lets go of the list, the icon and the rest.
     ~CHoldDlg() override;
 

@@ -20,6 +20,14 @@ bool CScanDlg::OnInitDialog() {
     return true;
 }
 
+void CScanDlg::SetMainWnd(HWND hMainWnd) {
+    m_hMainWnd = hMainWnd;
+    m_hParent = hMainWnd;
+    if (m_hWnd != nullptr) {
+        SetWindowLongPtrA(m_hWnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hMainWnd));
+    }
+}
+
 void CScanDlg::OnClose() {
     PostMessageA(m_hMainWnd, WM_APP_SHUTDOWN, 0, 0);
     CDialog::OnClose();

@@ -14,6 +14,10 @@ public:
 
     // Creates the window from its layout (modeless; shown by the caller).
     bool Create();
+    // The main window, when it comes only after this window (the scan window is shown
+    // first, while the main window is still being built): it gets the close request and
+    // becomes the owner.
+    void SetMainWnd(HWND hMainWnd);
 
 protected:
     ~CScanDlg() override = default;
