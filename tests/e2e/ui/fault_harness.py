@@ -34,7 +34,11 @@ DENY_WRITE = "D:P(D;;0x6;;;WD)(A;;KA;;;WD)"
 DENY_READ = "D:P(D;;0x19;;;WD)(A;;KA;;;WD)"
 ALLOW_ALL = "D:P(A;;KA;;;WD)"
 WM_COMMAND = app_harness.WM_COMMAND
-EXIT, OPEN = 32772, 32771
+EXIT, OPEN, CUT = 32772, 32771, 32775
+TRAY_ID = app_harness.TRAY_ID
+# The races: a change of behaviour whose provider call takes this long, so that a request can
+# come before, during and after it.
+RACE_DIAL_DELAY_MS = 2000
 
 
 def reg_access_exe():
@@ -127,6 +131,7 @@ class FaultMachine(app_harness.AppMachine):
                                       {"OutsideAccess": prefix})
         self.stop_sims()
         self.ptys = {}
+        self._prepared = None
         reg_file = self.workdir / "case.reg"
         reg_file.write_bytes("\r\n".join(lines).encode("cp1252") + b"\r\n")
         self.run("regedit", "/S", self.windows_path(reg_file))
@@ -182,17 +187,21 @@ class FaultMachine(app_harness.AppMachine):
         return self.exported(f"HKEY_CURRENT_USER\\{SETTINGS_PATH}").get(
             f"HKEY_CURRENT_USER\\{SETTINGS_PATH}")
 
-    def tool_processes(self):
-        """Processes of this prefix that run Mavris.exe (an elevated child included)."""
+    def processes_running(self, name):
+        """Processes of this prefix whose command line names this program."""
         found = []
         for pid in self.wine_processes():
             try:
                 with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
-                    if b"mavris.exe" in cmdline.read().lower():
+                    if name.lower().encode() in cmdline.read().lower():
                         found.append(pid)
             except OSError:
                 pass
         return found
+
+    def tool_processes(self):
+        """Processes that run Mavris.exe (an elevated child included)."""
+        return self.processes_running("mavris.exe")
 
     # -- the tool
 
@@ -214,3 +223,164 @@ class FaultMachine(app_harness.AppMachine):
 
     def text(self, text_id):
         return expected.text(text_id, self.lang)
+
+    # -- hangs and crashes
+
+    def start_tool(self):
+        """Starts the tool as the user does; what Wine says about it goes to a file, so that
+        a run that fails can tell a start that Wine refused from a crash of the tool."""
+        self.program = LoggedProgram(self, app_harness.mavris_exe(), self.workdir / "tool.err")
+        self._programs.append(self.program)
+        return self.program
+
+    def crashed(self):
+        """Wine's crash handler runs: winedbg with its "Program Error" window."""
+        return bool(self.processes_running("winedbg"))
+
+    def fault(self, what):
+        """The run's fault when the tool did not do what it must in time: a crash when it
+        has died or Wine's crash handler came up, else a hang."""
+        code = self.program.proc.poll()
+        said = self.program.err_path.read_bytes()[-400:].decode("utf-8", "replace").strip()
+        if self.crashed() or code not in (None, 0):
+            return RunFault("crash", f"{what} (exit code {code}; Wine said {said!r})")
+        return RunFault("hang", what)
+
+    def within(self, what, action):
+        """Runs a wait of the harness; its time-out becomes the run's hang or crash."""
+        try:
+            return action()
+        except AssertionError as error:
+            if isinstance(error, RunFault):
+                raise
+            raise self.fault(f"{what}: {error}") from None
+
+    def finish(self, limit, since=None):
+        """Waits until limit seconds after since (now when None) for the tool to end; returns
+        the seconds from since. Afterwards no process of the tool and no held port is left."""
+        since = time.monotonic() if since is None else since
+        try:
+            self.program.wait(timeout=max(0.1, since + limit - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            pass
+        if self.program.proc.poll() != 0 or self.crashed():
+            raise self.fault(f"not ended {limit} s after it was asked to")
+        seconds = time.monotonic() - since
+        if self.tool_processes() or any(self.port_holders().values()):
+            raise AssertionError(f"left behind: {self.tool_processes()}, {self.port_holders()}")
+        return seconds
+
+    def clean_up(self):
+        """After a failed run: the tool, an elevated child and the crash handler ended."""
+        self.undo()
+        for pid in self.tool_processes() + self.processes_running("winedbg"):
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
+
+    # -- the races, each returning the time the tool took to answer
+
+    def prepare(self, name, modems, settings=SETTINGS):
+        """The machine of one race, set up again only when the race changes."""
+        if getattr(self, "_prepared", None) != name:
+            self.set_up(modems, ["at s7=60"] * len(modems), settings)
+            self._prepared = name
+
+    def race_close_scan(self, delay, first_run, warning):
+        """The scan window closed delay s after it appeared, during the scan of two modems
+        (about 3.6 s) or after it. With warning the second modem is set up for another
+        country: its warning comes in the middle of the scan and stays until the close. The
+        program must end once the scan thread is done."""
+        modems = [app_harness.modem(3), app_harness.modem(4, country="3D" if warning else "04")]
+        self.prepare(f"scan {warning}", modems)
+        if first_run:
+            self.forget_user()
+        else:
+            self.write_settings(SETTINGS)
+        self.start_tool()
+        scan = self.within("scan window", lambda: self.wait_tool_window(self.text(120)))
+        time.sleep(delay)
+        self.post(scan, app_harness.WM_SYSCOMMAND, app_harness.SC_CLOSE)
+        return self.finish(30)
+
+    def race_fast_change(self, command):
+        """A change without the provider call: the worker is done at once, mostly before the
+        wait dialog exists. Box 135 must come, and the program must go on running."""
+        self.prepare("fast", [app_harness.modem(3)], dict(SETTINGS, CallOut=0))
+        self.start_tool()
+        main = self.within("scan", self.scan_done)
+        begin = time.monotonic()
+        self.post(main, WM_COMMAND, command)
+        self.within("box 135", lambda: self.answer_box(135, timeout=30))
+        seconds = time.monotonic() - begin
+        if self.program.proc.poll() is not None:
+            raise self.fault("ended after the change")
+        self.post(main, WM_COMMAND, EXIT)
+        self.finish(10)
+        return seconds
+
+    def race_exit_during_change(self, exit_after):
+        """Exit exit_after s after "Cut the Line": the program ends once the change is done
+        (a box that came before the Exit is answered, as the user would)."""
+        self.prepare("slow", [app_harness.modem(3, dial_delay=RACE_DIAL_DELAY_MS)])
+        self.start_tool()
+        main = self.within("scan", self.scan_done)
+        self.post(main, WM_COMMAND, CUT)
+        time.sleep(exit_after)
+        self.post(main, WM_COMMAND, EXIT)
+        begin = time.monotonic()
+        try:
+            self.program.wait(timeout=RACE_DIAL_DELAY_MS / 1000 + 3)
+        except subprocess.TimeoutExpired:
+            # The change was over before the Exit came: its box waits for the user.
+            self.within("box 135", lambda: self.answer_box(135, timeout=10))
+        return self.finish(20, since=begin)
+
+    def race_taskbar_during_change(self, recreate_after):
+        """The shell's taskbar re-created recreate_after s after "Cut the Line": the change
+        ends with box 135 and the icon is back in the notification area."""
+        self.prepare("slow", [app_harness.modem(3, dial_delay=RACE_DIAL_DELAY_MS)])
+        self.start_tool()
+        main = self.within("scan", self.scan_done)
+        begin = time.monotonic()
+        self.post(main, WM_COMMAND, CUT)
+        time.sleep(recreate_after)
+        self.inspect("tray-delete", "--hwnd", hex(main), str(TRAY_ID))
+        self.inspect("taskbar-created")
+        self.within("box 135", lambda: self.answer_box(135, timeout=30))
+        seconds = time.monotonic() - begin
+        if not self.within("tray icon", self.has_tray_icon):
+            raise AssertionError("no tray icon after the taskbar came back")
+        self.post(main, WM_COMMAND, EXIT)
+        self.finish(10)
+        return seconds
+
+    def write_settings(self, settings):
+        reg_file = self.workdir / "settings.reg"
+        lines = ["REGEDIT4", "", f"[-HKEY_CURRENT_USER\\{SETTINGS_PATH}]", ""]
+        lines += reg_key_text(f"HKEY_CURRENT_USER\\{SETTINGS_PATH}", settings)
+        reg_file.write_bytes("\r\n".join(lines).encode("cp1252") + b"\r\n")
+        self.run("regedit", "/S", self.windows_path(reg_file))
+
+
+class LoggedProgram(ui_harness.Program):
+    """A program whose standard error (Wine's own messages included) goes to a file."""
+
+    def __init__(self, desktop, exe, err_path):
+        self.out_file = None
+        self.err_path = err_path
+        with open(err_path, "wb") as err:
+            env = dict(desktop.env, WINEDEBUG="-all,err+module,err+process,err+seh,err+server")
+            self.proc = subprocess.Popen([ui_harness.wine64(), str(exe)], env=env,
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=err)
+
+
+class RunFault(AssertionError):
+    """A run in which the tool hung (did not end, or did not show what it must, in time) or
+    crashed (died, ended with an error or brought up Wine's crash handler)."""
+
+    def __init__(self, kind, detail):
+        super().__init__(f"{kind}: {detail}")
+        self.kind = kind

@@ -146,6 +146,18 @@ class FaultsBase(unittest.TestCase):
 class FaultsLine(FaultsBase):
     CASES = LINE_CASES
 
+    def test_races_at_fixed_moments(self):
+        """A few fixed moments of the races that stress_app.py draws at random."""
+        for race, moment in [("fast_change", (CUT,)), ("fast_change", (STAY,)),
+                             ("exit_during_change", (0.0,)), ("exit_during_change", (1.0,)),
+                             ("exit_during_change", (3.0,)), ("taskbar_during_change", (0.2,)),
+                             ("taskbar_during_change", (1.5,))]:
+            with self.subTest(race, moment=moment):
+                try:
+                    getattr(self.m, "race_" + race)(*moment)
+                finally:
+                    self.m.clean_up()
+
 
 class FaultsRegistry(FaultsBase):
     CASES = REGISTRY_CASES
