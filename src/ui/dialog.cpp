@@ -6,6 +6,8 @@ namespace {
 
 HWND g_hDefaultOwner = nullptr;
 constexpr const char kReflectProp[] = "Mavris.Reflect";
+// Posted by a modal dialog to itself: end the run now (wParam: the result).
+constexpr UINT kEndModalRun = WM_USER + 0x1BFF;
 
 // A child that asked for reflection answers the reflected message itself; 0 means "not taken".
 LRESULT ReflectToChild(HWND hChild, UINT nMsg, WPARAM wParam, LPARAM lParam) {
@@ -95,10 +97,19 @@ void CDialog::EndDialog(INT_PTR nResult) {
         return;
     }
     if (m_bModal) {
+        if (InSendMessage()) {
+            // Sent from another thread (a worker's close request), this runs inside the modal
+            // loop's look at its queue. Ended here, the loop would take the next posted
+            // message (the tray's Exit, say) and drop it, as it dispatches nothing once the
+            // run has ended. The window goes now; the run ends when the loop comes to this
+            // request, behind whatever was posted before it.
+            ShowWindow(m_hWnd, SW_HIDE);
+            PostMessageA(m_hWnd, kEndModalRun, static_cast<WPARAM>(nResult), 0);
+            return;
+        }
         ::EndDialog(m_hWnd, nResult);
-        // A request sent from another thread is handled inside the modal loop's wait for the
-        // next message; without one more message the loop would not look at the end flag
-        // until some unrelated message came.
+        // Ended outside the loop's own dispatch (a hook, the set-up), the loop looks at the
+        // end flag only once another message comes.
         PostMessageA(m_hWnd, WM_NULL, 0, 0);
     } else {
         ShowWindow(m_hWnd, SW_HIDE);
@@ -247,6 +258,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM
     }
     if (pDialog == nullptr) {
         return FALSE;  // messages before WM_INITDIALOG: the dialog manager's defaults
+    }
+    if (nMsg == kEndModalRun) {
+        ::EndDialog(hWnd, static_cast<INT_PTR>(wParam));
+        return TRUE;
     }
 
     INT_PTR nReturn = FALSE;

@@ -44,6 +44,23 @@ LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
+// A window of the dialog's thread that is busy for a while on one message and counts another.
+constexpr UINT kBusyMessage = WM_APP + 1;
+constexpr UINT kProbeMessage = WM_APP + 2;
+std::atomic<int> g_nProbes{0};
+
+LRESULT CALLBACK HelperProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    if (nMsg == kBusyMessage) {
+        Sleep(300);
+        return 0;
+    }
+    if (nMsg == kProbeMessage) {
+        ++g_nProbes;
+        return 0;
+    }
+    return DefWindowProcA(hWnd, nMsg, wParam, lParam);
+}
+
 // The worker's view of the dialog: its window once it is visible.
 HWND WaitForVisibleWindow(int nTimeoutMs = 5000) {
     for (int i = 0; i < nTimeoutMs / 5; ++i) {
@@ -196,6 +213,32 @@ TEST_F(WaitDlgTest, ARunAfterOneThatWasEndedEarlyWaitsForItsOwnRequest) {
     });
     EXPECT_EQ(RunModal(), IDCANCEL);
     EXPECT_TRUE(bFound) << "the second run ended before its work did";
+}
+
+// A message posted just before the worker's request (the tray's Exit, say) is still handled:
+// the request is handled first when the thread next looks at its queue, and a run ended right
+// there makes the dialog manager's loop take that message and drop it.
+TEST_F(WaitDlgTest, AMessagePostedJustBeforeTheRequestIsNotLost) {
+    HWND hHelper =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(hHelper, nullptr);
+    SetWindowLongPtrA(hHelper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HelperProc));
+    g_nProbes = 0;
+    m_dialog.PrepareRun();
+    m_worker = std::thread([&] {
+        WaitForVisibleWindow();
+        PostMessageA(hHelper, kBusyMessage, 0, 0);
+        Sleep(100);  // the dialog's thread is in the busy handler now
+        PostMessageA(hHelper, kProbeMessage, 0, 0);
+        m_dialog.RequestClose();
+    });
+    EXPECT_EQ(RunModal(), IDCANCEL);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&msg);  // whatever the run left queued
+    }
+    EXPECT_EQ(g_nProbes, 1);
+    DestroyWindow(hHelper);
 }
 
 // Escape, posted as the key press a user makes: without the application's filter the dialog
