@@ -26,15 +26,8 @@ class AppBase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.m = app_harness.AppMachine(cls.LANG)
-        try:
-            cls.m.boot()
-        except Exception:
-            cls.m.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.m.close()
+        cls.addClassCleanup(cls.m.close)
+        cls.m.boot()
 
     def setUp(self):
         self.m.forget_user()

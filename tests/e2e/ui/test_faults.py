@@ -80,15 +80,8 @@ class FaultsBase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.m = fault_harness.FaultMachine()
-        try:
-            cls.m.boot()
-        except Exception:
-            cls.m.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.m.close()
+        cls.addClassCleanup(cls.m.close)
+        cls.m.boot()
 
     def test_fault_matrix(self):
         for case in self.CASES:

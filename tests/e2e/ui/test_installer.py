@@ -44,15 +44,8 @@ class InstallerEn(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.m = app_harness.AppMachine("en")
-        try:
-            cls.m.boot()
-        except Exception:
-            cls.m.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.m.close()
+        cls.addClassCleanup(cls.m.close)
+        cls.m.boot()
 
     def unix(self, windows_path):
         return self.m.prefix_path / "drive_c" / windows_path[3:].replace("\\", "/")

@@ -363,15 +363,8 @@ class DesktopCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop(cls.LANG, expected.LANGUAGES[cls.LANG][0])
-        try:
-            cls.desktop.boot()
-        except Exception:
-            cls.desktop.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
+        cls.addClassCleanup(cls.desktop.close)
+        cls.desktop.boot()
 
 
 def language_classes(base, namespace):
