@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/win32/late_bound_shell.h"
 #include "ui/text.h"
 #include "ui/win_handles.h"
 
@@ -15,7 +16,7 @@ constexpr int kTipSize = 64;
 class CWin32TrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) override {
-        return Shell_NotifyIconA(nMessage, pData);
+        return late_bound::ShellNotifyIcon(nMessage, pData);
     }
     HMENU LoadMenuResource(UINT nId) override {
         return LoadMenuA(GetResourceInstance(), MAKEINTRESOURCEA(nId));

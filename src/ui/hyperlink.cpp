@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/win32/late_bound_shell.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 
@@ -344,7 +345,7 @@ LRESULT CALLBACK CHyperLink::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, L
 
 INT_PTR CHyperLink::OpenLink(const std::string& address, int nShowCmd) {
     const INT_PTR nShellResult = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, nShowCmd));
+        late_bound::ShellExecute(nullptr, "open", address.c_str(), nullptr, nullptr, nShowCmd));
     if (nShellResult > 32) {
         return nShellResult;
     }

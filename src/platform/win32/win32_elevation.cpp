@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "modem/userinit_write_request.h"
+#include "platform/win32/late_bound_shell.h"
 
 namespace {
 
@@ -14,11 +15,11 @@ namespace {
 class CComApartment {
 public:
     CComApartment()
-        : m_bInitialised(SUCCEEDED(
-              ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+        : m_bInitialised(SUCCEEDED(late_bound::CoInitializeEx(
+              nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
     ~CComApartment() {
         if (m_bInitialised) {
-            ::CoUninitialize();
+            late_bound::CoUninitialize();
         }
     }
     CComApartment(const CComApartment&) = delete;
@@ -58,7 +59,7 @@ IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
     info.lpFile = exePath.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
-    if (!::ShellExecuteExA(&info)) {
+    if (!late_bound::ShellExecuteEx(&info)) {
         return ::GetLastError() == ERROR_CANCELLED ? Result::kDeclined : Result::kFailed;
     }
     if (info.hProcess == nullptr) {

@@ -271,20 +271,25 @@ class BehaviourDe(AppBase):
                 self.m.forget_user()
                 self.m.add_modems([modem(3), modem(4, **FOREIGN)])
                 program = self.m.start_tool()
-                scan = self.m.wait_tool_window(self.text(120))
-                time.sleep(delay)
-                shown = {w["hwnd"] for w in self.m.visible_tool_windows()}
-                closed = time.monotonic()
-                self.m.post(scan, WM_SYSCOMMAND, SC_CLOSE)
-                late = []
-                while program.proc.poll() is None and time.monotonic() - closed < 30:
-                    late += [w for w in self.m.visible_tool_windows()
-                             if w["hwnd"] not in shown and w["class"] == "#32770"]
-                self.assertEqual(program.wait(timeout=5), 0)
-                print(f"closed after {delay} s: ended {time.monotonic() - closed:.2f} s later",
-                      flush=True)
-                self.assertEqual(late, [], "a window (warning, main dialog) after the close")
-                self.m.stop_sims()
+                try:
+                    scan = self.m.wait_tool_window(self.text(120))
+                    time.sleep(delay)
+                    shown = {w["hwnd"] for w in self.m.visible_tool_windows()}
+                    closed = time.monotonic()
+                    self.m.post(scan, WM_SYSCOMMAND, SC_CLOSE)
+                    late = []
+                    while program.proc.poll() is None and time.monotonic() - closed < 30:
+                        late += [w for w in self.m.visible_tool_windows()
+                                 if w["hwnd"] not in shown and w["class"] == "#32770"]
+                    self.assertEqual(program.wait(timeout=5), 0)
+                    ended = time.monotonic() - closed
+                    print(f"closed after {delay} s: ended {ended:.2f} s later", flush=True)
+                    self.assertEqual(late, [], "a window (warning, main dialog) after the close")
+                finally:
+                    # A check that failed half-way must not leave this run's tool holding the
+                    # single-instance mutex: the next start would end at once.
+                    program.kill()
+                    self.m.stop_sims()
 
 
 FirstRunDe = type("FirstRunDe", (FirstRunBase,), {"LANG": "de"})

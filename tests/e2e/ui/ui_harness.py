@@ -215,6 +215,10 @@ class Program:
             self.proc.wait()
 
 
+# ui-inspect commands that only look at windows and menus.
+LOOK_ONLY = ("list", "dump", "menu")
+
+
 class Desktop:
     """One language's screen: X server, Wine prefix and virtual desktop with a taskbar."""
 
@@ -316,7 +320,11 @@ class Desktop:
 
     def inspect(self, *args, timeout=120):
         """Runs ui-inspect.exe; returns its JSON answer (raises on an error answer)."""
-        _, output = self.run(inspect_exe(), *args, timeout=timeout)
+        code, output = self.run(inspect_exe(), *args, timeout=timeout)
+        if code != 0 and not output.strip() and args[0] in LOOK_ONLY:
+            # Now and then a loaded Wine fails to start a program at all; a look changes
+            # nothing and is simply taken again.
+            code, output = self.run(inspect_exe(), *args, timeout=timeout)
         text = output.decode("utf-8", "replace").strip()
         try:
             answer = json.loads(text)
