@@ -371,7 +371,8 @@ class LoggedProgram(ui_harness.Program):
         self.out_file = None
         self.err_path = err_path
         with open(err_path, "wb") as err:
-            env = dict(desktop.env, WINEDEBUG="-all,err+module,err+process,err+seh,err+server")
+            env = dict(desktop.env,
+                       WINEDEBUG="-all,err+module,err+process,err+seh,err+server,err+winediag")
             self.proc = subprocess.Popen([ui_harness.wine64(), str(exe)], env=env,
                                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                          stderr=err)
