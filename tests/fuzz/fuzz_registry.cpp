@@ -109,8 +109,9 @@ std::string BuildRegistry(std::string_view input, CMemoryRegistry& registry, Reg
             const std::string path = BuildModemKeyPath(nKey, layout == 1);
             KeyContent& key = model[nKey][layout];
             key.bExists = true;
-            registry.AddKey(RegRoot::kLocalMachine, path);
-            if ((kind & 3) != 3) {
+            if ((kind & 3) == 3) {
+                registry.AddKey(RegRoot::kLocalMachine, path);
+            } else {
                 const char* name = kValueNames[kind & 3];
                 key.values[name] = bytes;
                 registry.SetRaw(RegRoot::kLocalMachine, path, name, kTypes[(kind >> 2) & 3],

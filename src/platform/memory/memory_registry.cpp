@@ -20,11 +20,11 @@ CMemoryRegistry::~CMemoryRegistry() = default;
 
 // Splits a key path into its names. One or more trailing backslashes are ignored; an empty
 // name anywhere else (a leading or doubled backslash) makes the path invalid.
-bool CMemoryRegistry::SplitPath(const std::string& path, std::vector<std::string>* parts) {
+bool CMemoryRegistry::SplitPath(std::string_view path, std::vector<std::string_view>* parts) {
     parts->clear();
-    std::string trimmed = path;
+    std::string_view trimmed = path;
     while (!trimmed.empty() && trimmed.back() == '\\') {
-        trimmed.pop_back();
+        trimmed.remove_suffix(1);
     }
     if (trimmed.empty()) {
         return path.empty();
@@ -32,27 +32,28 @@ bool CMemoryRegistry::SplitPath(const std::string& path, std::vector<std::string
     std::size_t start = 0;
     for (;;) {
         std::size_t end = trimmed.find('\\', start);
-        std::string part = trimmed.substr(start, end == std::string::npos ? end : end - start);
+        std::string_view part =
+            trimmed.substr(start, end == std::string_view::npos ? end : end - start);
         if (part.empty()) {
             return false;
         }
         parts->push_back(part);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             return true;
         }
         start = end + 1;
     }
 }
 
-std::string CMemoryRegistry::Normalise(RegRoot root, const std::string& path) {
-    std::vector<std::string> parts;
+std::string CMemoryRegistry::Normalise(RegRoot root, std::string_view path) {
+    std::vector<std::string_view> parts;
     std::string normal = RootPrefix(root);
     if (!SplitPath(path, &parts)) {
         normal += "\\<invalid>\\";
         normal += Lower(path);
         return normal;
     }
-    for (const std::string& part : parts) {
+    for (std::string_view part : parts) {
         normal += '\\';
         normal += Lower(part);
     }
@@ -60,8 +61,8 @@ std::string CMemoryRegistry::Normalise(RegRoot root, const std::string& path) {
 }
 
 std::shared_ptr<CMemoryRegistry::Node> CMemoryRegistry::Find(RegRoot root,
-                                                             const std::string& path) const {
-    std::vector<std::string> parts;
+                                                             std::string_view path) const {
+    std::vector<std::string_view> parts;
     if (!SplitPath(path, &parts)) {
         return nullptr;
     }
@@ -71,20 +72,21 @@ std::shared_ptr<CMemoryRegistry::Node> CMemoryRegistry::Find(RegRoot root,
 }
 
 std::shared_ptr<CMemoryRegistry::Node> CMemoryRegistry::FindOrCreate(RegRoot root,
-                                                                     const std::string& path) {
-    std::vector<std::string> parts;
+                                                                     std::string_view path) {
+    std::vector<std::string_view> parts;
     if (!SplitPath(path, &parts)) {
         return nullptr;
     }
     std::shared_ptr<Node> node = m_roots.at(root);
-    for (const std::string& part : parts) {
-        std::shared_ptr<Node>& child = node->children[Lower(part)];
-        if (!child) {
-            child = std::make_shared<Node>();
+    for (std::string_view part : parts) {
+        auto it = node->children.find(part);
+        if (it == node->children.end()) {
+            auto child = std::make_shared<Node>();
             child->name = part;
             child->fullPath = node->fullPath + "\\" + Lower(part);
+            it = node->children.emplace(Lower(part), std::move(child)).first;
         }
-        node = child;
+        node = it->second;
     }
     return node;
 }

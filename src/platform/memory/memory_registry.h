@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -109,10 +110,11 @@ private:
         std::uint32_t access;
     };
 
-    static std::string Normalise(RegRoot root, const std::string& path);
-    static bool SplitPath(const std::string& path, std::vector<std::string>* parts);
-    std::shared_ptr<Node> Find(RegRoot root, const std::string& path) const;
-    std::shared_ptr<Node> FindOrCreate(RegRoot root, const std::string& path);
+    static std::string Normalise(RegRoot root, std::string_view path);
+    // The parts are views into path.
+    static bool SplitPath(std::string_view path, std::vector<std::string_view>* parts);
+    std::shared_ptr<Node> Find(RegRoot root, std::string_view path) const;
+    std::shared_ptr<Node> FindOrCreate(RegRoot root, std::string_view path);
     const Handle* Lookup(RegKey key) const;
     // Finds an open, undeleted key that was opened with every access bit in needed.
     long CheckHandle(RegKey key, std::uint32_t needed, const Handle** handle) const;

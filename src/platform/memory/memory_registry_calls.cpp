@@ -14,7 +14,7 @@ long CMemoryRegistry::OpenKey(RegRoot root, const char* path, std::uint32_t acce
         return reg::kInvalidParameter;
     }
     *key = 0;
-    const std::string text = path != nullptr ? path : "";
+    const std::string_view text = path != nullptr ? path : "";
     long result = reg::kSuccess;
     std::shared_ptr<Node> node = Find(root, text);
     if (!node) {
@@ -40,7 +40,7 @@ long CMemoryRegistry::CreateKey(RegRoot root, const char* path, RegKey* key) {
     }
     *key = 0;
     const std::string text = path != nullptr ? path : "";
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     long result = reg::kSuccess;
     if (!SplitPath(text, &parts)) {
         result = reg::kBadPathname;
@@ -131,7 +131,7 @@ long CMemoryRegistry::QueryDefault(RegKey key, const char* subKey, char* buf, lo
     }
     std::shared_ptr<Node> node = handle->node;
     if (hasSubKey) {
-        std::vector<std::string> parts;
+        std::vector<std::string_view> parts;
         if (!SplitPath(subKey, &parts)) {
             return reg::kFileNotFound;
         }

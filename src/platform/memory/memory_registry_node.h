@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,15 +14,34 @@
 
 namespace memreg {
 
-inline std::string Lower(const std::string& text) {
-    std::string lower = text;
+inline char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string Lower(std::string_view text) {
+    std::string lower(text);
     for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = LowerChar(c);
     }
     return lower;
 }
+
+// Orders names as the registry compares them, ignoring ASCII case; transparent, so that a
+// look-up by a part of a path needs no lower-case copy of it.
+struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const char x = LowerChar(a[i]);
+            const char y = LowerChar(b[i]);
+            if (x != y) {
+                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+            }
+        }
+        return a.size() < b.size();
+    }
+};
 
 inline const char* RootPrefix(RegRoot root) {
     switch (root) {
@@ -67,8 +87,8 @@ struct CMemoryRegistry::Node {
     std::string name;      // as first created
     std::string fullPath;  // normalised, for the fault tables
     bool deleted = false;
-    std::map<std::string, std::shared_ptr<Node>> children;                 // by lower-case name
-    std::map<std::string, std::pair<std::string, RegStoredValue>> values;  // lower-case name
+    std::map<std::string, std::shared_ptr<Node>, memreg::NameLess> children;  // lower-case name
+    std::map<std::string, std::pair<std::string, RegStoredValue>> values;     // lower-case name
 };
 
 namespace memreg {
@@ -76,9 +96,9 @@ namespace memreg {
 // Follows the names down from a key as far as they exist and returns the deepest key
 // reached; *complete says whether every name was found.
 template <typename NodePtr>
-NodePtr Descend(NodePtr node, const std::vector<std::string>& parts, bool* complete) {
-    for (const std::string& part : parts) {
-        auto it = node->children.find(Lower(part));
+NodePtr Descend(NodePtr node, const std::vector<std::string_view>& parts, bool* complete) {
+    for (std::string_view part : parts) {
+        auto it = node->children.find(part);
         if (it == node->children.end()) {
             *complete = false;
             return node;

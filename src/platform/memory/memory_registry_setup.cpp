@@ -46,7 +46,7 @@ void CMemoryRegistry::SetRaw(RegRoot root, const std::string& path, const std::s
 
 void CMemoryRegistry::DeleteKey(RegRoot root, const std::string& path) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     if (!SplitPath(path, &parts) || parts.empty()) {
         return;  // the roots themselves stay
     }
