@@ -81,10 +81,11 @@ std::shared_ptr<CMemoryRegistry::Node> CMemoryRegistry::FindOrCreate(RegRoot roo
     for (std::string_view part : parts) {
         auto it = node->children.find(part);
         if (it == node->children.end()) {
+            std::string lower = Lower(part);
             auto child = std::make_shared<Node>();
             child->name = part;
-            child->fullPath = node->fullPath + "\\" + Lower(part);
-            it = node->children.emplace(Lower(part), std::move(child)).first;
+            child->fullPath = node->fullPath + "\\" + lower;
+            it = node->children.emplace(std::move(lower), std::move(child)).first;
         }
         node = it->second;
     }

@@ -50,7 +50,7 @@ void CMemoryRegistry::DeleteKey(RegRoot root, const std::string& path) {
     if (!SplitPath(path, &parts) || parts.empty()) {
         return;  // the roots themselves stay
     }
-    const std::string leaf = Lower(parts.back());
+    const std::string_view leaf = parts.back();
     parts.pop_back();
     bool complete = false;
     std::shared_ptr<Node> parent = memreg::Descend(m_roots.at(root), parts, &complete);
