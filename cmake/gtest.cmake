@@ -24,7 +24,7 @@ function(mavris_add_gtest name)
         file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/wineprefix)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES ENVIRONMENT
-            "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix/${name};WINEDEBUG=-all")
+            "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix/${name};WINEARCH=win32;WINEDEBUG=-all")
     else()
         include(GoogleTest)
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Benchmark: how long mavris-scan.exe takes under wine64 for N supported modems, next to the
-waits that the command protocol itself requires.
+"""Benchmark: how long the i686 mavris-scan.exe takes under 32-bit Wine for N supported
+modems, next to the waits that the command protocol itself requires.
 
 Per command the channel pauses 200 ms before its read; a read that is not filled by the
 reply ends only after 200 ms without a further byte. For a supported modem that answers at
@@ -21,7 +21,7 @@ import argparse
 import statistics
 import sys
 
-from wine_harness import Machine, missing_prerequisites, modem_reg_text, scan_exe
+from harness import MODEL, Machine, missing, modem_reg_text, program
 
 # (command, pause ms, silence ms) for one supported modem that answers at once.
 PROTOCOL_WAITS = [("at&f", 200, 0), ("at+gmi?", 200, 200), ("at+gmm?", 200, 200),
@@ -33,9 +33,10 @@ def main():
     parser.add_argument("--modems", type=int, default=4)
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
-    missing = missing_prerequisites(with_serial_hold=False)
-    if missing:
-        print("cannot run the benchmark:\n  " + "\n  ".join(missing))
+    scan_exe = program("mavris-scan.exe")
+    lacking = missing([scan_exe], display=False)
+    if lacking:
+        print("cannot run the benchmark:\n  " + "\n  ".join(lacking))
         return 1
 
     machine = Machine("bench")
@@ -44,21 +45,20 @@ def main():
         ports = list(range(3, 3 + args.modems))
         for port in ports:
             machine.add_modem(port)
-        machine.prefix.import_reg(modem_reg_text(
-            [{"index": i, "AttachedTo": f"COM{port}", "Model": "ORVA 56k V.92"}
+        machine.import_reg(modem_reg_text(
+            [{"index": i, "AttachedTo": f"COM{port}", "Model": MODEL}
              for i, port in enumerate(ports)]))
 
         startup = []
         for _ in range(args.runs):
-            result, seconds = machine.prefix.run(scan_exe(), "--help")
-            startup.append(seconds)
+            startup.append(machine.run(scan_exe, "--help").seconds)
         scans = []
         for _ in range(args.runs):
-            result, seconds = machine.prefix.run(scan_exe())
+            result = machine.run(scan_exe)
             if result.returncode != 0 or f"count\t{args.modems}\n" not in result.stdout:
                 print(f"scan failed (exit {result.returncode}):\n{result.stdout}{result.stderr}")
                 return 1
-            scans.append(seconds)
+            scans.append(result.seconds)
     finally:
         machine.close()
 

@@ -1,4 +1,4 @@
-"""One change of behaviour (mavris-scan --apply) under wine64 against simulated modems.
+"""One change of behaviour (mavris-scan --apply) under 32-bit Wine against simulated modems.
 
 Every case puts one supported modem at subkey 0 of the modem class key, attached to a COM
 port of its own with a fresh simulator behind it, runs the scan with --apply, and checks
@@ -9,31 +9,21 @@ All cases share one Wine prefix; each imports its registry afresh, so they do no
 one another's order.
 """
 
-import fcntl
-import os
 import re
-import shutil
 import subprocess
-import termios
 import time
 import unittest
 
-from wine_harness import (FULL_PROBE, MODEM_CLASS_KEY, Machine, WinePrefix, scan_exe,
-                          serial_hold_exe, win64_dir, wine64, wineserver)
+from harness import (FULL_PROBE, MODEL, MODEM_CLASS_KEY, ExclusiveHold, Machine, mavris_exe,
+                     modem_key, modem_reg_text, parse_export, program, reg_key_text, wine)
 
-MODEL = "ORVA 56k V.92"
+PROGRAMS = [program("mavris-scan.exe"), program("mavris-serial-hold.exe"), mavris_exe()]
+SCREEN = False
 LOCATIONS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Telephony\Locations"
-MODEM_KEY = MODEM_CLASS_KEY + r"\0000"
+MODEM_KEY = modem_key(0)
 
 # The dial commands as the simulator logs them (the final CR escaped).
 CUT_THE_LINE_LOUD = "atm2l3x4d*43#,,;h\\r"
-
-
-def _reg_string(text):
-    """A string value in a REGEDIT4 file; control characters go in as raw bytes."""
-    if any(ord(c) < 0x20 for c in text):
-        return "hex(1):" + ",".join(f"{b:02x}" for b in text.encode("latin-1") + b"\0")
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
 def machine_reg_text(port, user_init, location=None):
@@ -42,122 +32,16 @@ def machine_reg_text(port, user_init, location=None):
 
     location: (current id, {location number: OutsideAccess value}).
     """
-    lines = ["REGEDIT4", "",
-             f"[-HKEY_LOCAL_MACHINE\\{MODEM_KEY}]", "",
-             f"[-HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}]", "",
-             f"[HKEY_LOCAL_MACHINE\\{MODEM_KEY}]",
-             f'"AttachedTo"={_reg_string(f"COM{port}")}',
-             f'"Model"={_reg_string(MODEL)}']
-    if user_init is not None:
-        lines.append(f'"UserInit"={_reg_string(user_init)}')
-    lines.append("")
-    if location is not None:
-        current_id, prefixes = location
-        lines += [f"[HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}]",
-                  f'"CurrentID"=dword:{current_id:08x}', ""]
-        for number, prefix in prefixes.items():
-            lines += [f"[HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}\\Location{number}]",
-                      f'"OutsideAccess"={_reg_string(prefix)}', ""]
-    return "\r\n".join(lines) + "\r\n"
-
-
-def _unescape_exported(text):
-    """A string as Wine's regedit exports it between its quotes."""
-    escapes = {"\\": "\\", '"': '"', "r": "\r", "n": "\n", "0": "\0"}
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text) and text[i + 1] in escapes:
-            out.append(escapes[text[i + 1]])
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
-
-
-def parse_exported_values(text):
-    """The values of the first key in a regedit export (version 5.00): {name: str or int}."""
-    values = {}
-    logical = []
-    for line in text.splitlines():
-        # Long hex data continues on the next line after a trailing backslash.
-        if logical and logical[-1].endswith("\\") and "=hex" in logical[-1]:
-            logical[-1] = logical[-1][:-1] + line.strip()
-        else:
-            logical.append(line)
-    in_key = False
-    for line in logical:
-        if line.startswith("["):
-            if in_key:
-                break
-            in_key = True
-            continue
-        if not in_key or not line.startswith('"'):
-            continue
-        name, data = line.split('"=', 1)
-        name = _unescape_exported(name[1:])
-        if data.startswith('"') and data.endswith('"'):
-            values[name] = _unescape_exported(data[1:-1])
-        elif data.startswith("dword:"):
-            values[name] = int(data[6:], 16)
-        elif data.startswith("hex(1):"):
-            raw = bytes(int(b, 16) for b in data[7:].split(",") if b)
-            values[name] = raw.decode("utf-16-le").rstrip("\0")
-        else:
-            values[name] = data
-    return values
-
-
-def _has_admin_capability():
-    with open("/proc/self/status") as status:
-        for line in status:
-            if line.startswith("CapEff:"):
-                return bool(int(line.split()[1], 16) & (1 << 21))  # CAP_SYS_ADMIN
-    return False
-
-
-class OrdinaryUserPrefix(WinePrefix):
-    """A prefix whose wineserver runs without CAP_SYS_ADMIN, as it does for any ordinary user.
-
-    Wine's server opens the COM port's device itself and ignores the share mode of
-    CreateFileA for devices, so one Windows program cannot keep another off a port under
-    Wine. What does keep a program off a terminal is the kernel's exclusive-use lock
-    (TIOCEXCL), which a process with CAP_SYS_ADMIN passes through; when the tests run as
-    root, the server is started without that capability.
-    """
-
-    def boot(self):
-        self.path.mkdir(parents=True)
-        command = [wineserver(), "-p60"]
-        if _has_admin_capability() and shutil.which("setpriv"):
-            command = ["setpriv", "--bounding-set=-sys_admin", "--inh-caps=-sys_admin"] + command
-        subprocess.run(command, env=self.env, check=True, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self._own_server = True
-        subprocess.run([wine64(), "wineboot", "-i"], env=self.env, check=True, timeout=300,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def close(self):
-        super().close()
-        if getattr(self, "_own_server", False):
-            for flag in ("-k", "-w"):
-                subprocess.run([wineserver(), flag], env=self.env, timeout=60,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self._own_server = False
-
-
-class ExclusiveHold:
-    """Holds a pty as another program holding the COM port would: open, with TIOCEXCL."""
-
-    def __init__(self, path):
-        self._fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-        fcntl.ioctl(self._fd, termios.TIOCEXCL)
-
-    def release(self):
-        if self._fd is not None:
-            fcntl.ioctl(self._fd, termios.TIOCNXCL)
-            os.close(self._fd)
-            self._fd = None
+    text = modem_reg_text([{"index": 0, "AttachedTo": f"COM{port}", "Model": MODEL,
+                            "UserInit": user_init}], remove=[MODEM_KEY, LOCATIONS_KEY])
+    if location is None:
+        return text
+    current_id, prefixes = location
+    lines = reg_key_text(f"HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}", {"CurrentID": current_id})
+    for number, prefix in prefixes.items():
+        lines += reg_key_text(f"HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}\\Location{number}",
+                              {"OutsideAccess": prefix})
+    return text + "\r\n".join(lines) + "\r\n"
 
 
 def output_fields(stdout):
@@ -175,8 +59,7 @@ class ApplyTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.machine = Machine("apply")
-        cls.machine.prefix = OrdinaryUserPrefix(cls.machine.workdir)
+        cls.machine = Machine("apply", ordinary_user=True)
         cls.addClassCleanup(cls.machine.close)
         cls.machine.boot()
         cls.next_port = 3
@@ -188,32 +71,29 @@ class ApplyTest(unittest.TestCase):
 
     def setup_case(self, user_init, location=None, **profile):
         sim = self.add_modem(**profile)
-        self.machine.prefix.import_reg(machine_reg_text(sim.port, user_init, location))
+        self.machine.import_reg(machine_reg_text(sim.port, user_init, location))
         return sim
 
     def apply(self, sim, *args):
-        result, _ = self.machine.prefix.run(scan_exe(), "--apply", *args, timeout=200)
-        return result
+        return self.machine.run(program("mavris-scan.exe"), "--apply", *args, timeout=200)
 
     def export_key(self, key):
         export = self.machine.workdir / "export.reg"
-        if export.exists():
-            export.unlink()
-        prefix = self.machine.prefix
-        subprocess.run([wine64(), "regedit", "/E", prefix.windows_path(export),
-                        f"HKEY_LOCAL_MACHINE\\{key}"], env=prefix.env, check=True, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        export.unlink(missing_ok=True)
+        self.machine.run("regedit", "/E", self.machine.windows_path(export),
+                         f"HKEY_LOCAL_MACHINE\\{key}", check=True, timeout=120)
         return export.read_bytes().decode("utf-16")
 
     def stored_value(self, key, name):
-        return parse_exported_values(self.export_key(key))[name]
+        # The export's first key is the one asked for.
+        return next(iter(parse_export(self.export_key(key)).values()))[name]
 
     def stored_user_init(self):
         """UserInit as exported. Wine's regedit writes a REG_SZ in quotes and drops its last
         stored character as the terminating zero: the whole value in quotes shows the zero."""
         export = self.export_key(MODEM_KEY)
         self.assertNotRegex(export, r'\n"UserInit"=[^"]', "UserInit is not a plain REG_SZ")
-        return parse_exported_values(export).get("UserInit")
+        return next(iter(parse_export(export).values())).get("UserInit")
 
     def assert_outcome(self, result, sim, apply, user_init, commands):
         fields = output_fields(result.stdout)
@@ -284,7 +164,8 @@ class ApplyTest(unittest.TestCase):
         # open it under this prefix.
         hold = ExclusiveHold(sim.pty)
         try:
-            check, _ = self.machine.prefix.run(serial_hold_exe(), sim.port, timeout=60)
+            check = self.machine.run(program("mavris-serial-hold.exe"), sim.port, timeout=60,
+                                     quiet=True)
         finally:
             hold.release()
         if check.stdout.strip() != "open failed":
@@ -293,7 +174,7 @@ class ApplyTest(unittest.TestCase):
         # The scan needs the port, so the hold starts once the scan has opened it (its first
         # probe has arrived) and lasts until the tool has ended; the probes leave more than a
         # second for it before the provider call opens the port again.
-        proc = self.machine.prefix.popen(scan_exe(), "--apply", "1")
+        proc = self.machine.popen(program("mavris-scan.exe"), "--apply", "1")
         hold = None
         try:
             deadline = time.monotonic() + 60
@@ -357,14 +238,11 @@ class ApplyTest(unittest.TestCase):
         without a prompt. Without a display Wine reports every window a program creates, each
         report led by the creating thread's id; Wine's own desktop process, which the first
         program with user32 may start, reports its window too and is not the tool."""
-        mavris = win64_dir() / "src" / "app" / "Mavris.exe"
-        if not mavris.exists():
-            self.skipTest(f"not built: {mavris}")
-        env = dict(self.machine.prefix.env, WINEDEBUG="-all,err+winediag,+loaddll")
+        env = dict(self.machine.env, WINEDEBUG="-all,err+winediag,+loaddll")
 
         def run(*args):
-            result = subprocess.run([wine64(), str(mavris), *args], env=env, capture_output=True,
-                                    text=True, timeout=120)
+            result = subprocess.run([wine(), str(mavris_exe()), *args], env=env,
+                                    capture_output=True, text=True, timeout=120)
             loaded = re.search(r"^([0-9a-f]+):trace:loaddll:\S+ Loaded L\"[^\"]*Mavris\.exe\"",
                                result.stderr, re.MULTILINE)
             self.assertIsNotNone(loaded, result.stderr[-2000:])
@@ -372,7 +250,7 @@ class ApplyTest(unittest.TestCase):
                                  result.stderr, re.MULTILINE)
             return result.returncode, bool(windows)
 
-        self.machine.prefix.import_reg(machine_reg_text(3, "at s7=60 +pcw=1; &k3"))
+        self.machine.import_reg(machine_reg_text(3, "at s7=60 +pcw=1; &k3"))
         self.assertEqual((0, False), run("--write-userinit", "0", "2"))
         self.assertEqual("+PCW=2;ATS7=60&K3", self.stored_user_init())
         self.assertEqual((1, False), run("--write-userinit", "7", "1"))  # no such subkey

@@ -1,4 +1,4 @@
-"""mavris-scan.exe under wine64 on machines with simulated modems.
+"""mavris-scan.exe under 32-bit Wine on machines with simulated modems.
 
 Each class builds its machine once (a fresh Wine prefix, the modem subkeys in its registry,
 one simulator per COM port), runs one scan and checks its output, exit code, timing and the
@@ -7,9 +7,14 @@ commands that every simulated modem received.
 
 import unittest
 
-from wine_harness import FULL_PROBE, CommandClock, Machine, modem_reg_text, scan_exe
+from harness import FULL_PROBE, MODEL, CommandClock, Machine, modem_reg_text, program
 
-MODEL = "ORVA 56k V.92"
+PROGRAMS = [program("mavris-scan.exe")]
+SCREEN = False
+
+
+def scan_exe():
+    return program("mavris-scan.exe")
 
 
 class ScanTest(unittest.TestCase):
@@ -31,7 +36,7 @@ class ScanTest(unittest.TestCase):
             8: machine.add_modem(8),                           # legacy layout, German
             7: machine.add_modem(7),                           # behind the gap: never read
         }
-        machine.prefix.import_reg(modem_reg_text([
+        machine.import_reg(modem_reg_text([
             {"index": 0, "AttachedTo": "COM3", "Model": MODEL, "UserInit": "at s7=60 l2"},
             {"index": 1, "AttachedTo": "COM4", "Model": MODEL},
             {"index": 2, "AttachedTo": "COM6", "Model": MODEL},
@@ -43,7 +48,7 @@ class ScanTest(unittest.TestCase):
             {"index": 8, "AttachedTo": "COM7", "Model": MODEL},
         ]))
         with CommandClock(cls.sims.values()) as clock:
-            cls.exit_code, cls.lines, cls.stderr, _ = machine.prefix.run_timed(scan_exe())
+            cls.exit_code, cls.lines, cls.stderr, _ = machine.run_timed(scan_exe())
         cls.clock = clock
 
     def test_lists_the_supported_german_modems_after_the_warning_for_the_other_country(self):
@@ -114,11 +119,11 @@ class NoSupportedModemTest(unittest.TestCase):
             # The maker's, but not the supported model, and set up for another country.
             4: machine.add_modem(4, model="ORVA 33.6k", country="3D"),
         }
-        machine.prefix.import_reg(modem_reg_text([
+        machine.import_reg(modem_reg_text([
             {"index": 0, "AttachedTo": "COM3", "Model": MODEL},
             {"index": 1, "AttachedTo": "COM4", "Model": "ORVA 33.6k"},
         ]))
-        cls.result, _ = machine.prefix.run(scan_exe())
+        cls.result = machine.run(scan_exe())
 
     def test_prints_only_the_count_and_fails(self):
         self.assertEqual("count\t0\n", self.result.stdout, self.result.stderr)
@@ -138,7 +143,7 @@ class EmptyMachineTest(unittest.TestCase):
         machine = Machine("empty")
         cls.addClassCleanup(machine.close)
         machine.boot()
-        cls.result, _ = machine.prefix.run(scan_exe())
+        cls.result = machine.run(scan_exe())
 
     def test_prints_a_count_of_zero_and_fails(self):
         self.assertEqual("count\t0\n", self.result.stdout, self.result.stderr)

@@ -1,12 +1,14 @@
 """The line settings that CSerialPort puts on a real port under Wine, seen from the other end
 of a pty: the channel's settings while it is open, the port's own settings after Close."""
 
-import os
 import select
 import termios
 import unittest
 
-from wine_harness import Machine, describe_line_settings, serial_hold_exe
+from harness import Machine, describe_line_settings, program
+
+PROGRAMS = [program("mavris-serial-hold.exe")]
+SCREEN = False
 
 CHANNEL = {"ispeed": 115200, "ospeed": 115200, "csize": 8, "parity": False, "stop": 1,
            "crtscts": True, "ixon": False, "ixoff": False}
@@ -41,7 +43,7 @@ class SerialLinesTest(unittest.TestCase):
         self.assertEqual(BEFORE, describe_line_settings(self.sim.line_settings()))
 
     def start_hold(self, port):
-        proc = self.machine.prefix.popen(serial_hold_exe(), port)
+        proc = self.machine.popen(program("mavris-serial-hold.exe"), port)
 
         def stop():
             if proc.poll() is None:

@@ -9,20 +9,13 @@ when a key is opened, as Windows does.
 """
 
 import os
-import re
-import shutil
 import subprocess
-import sys
 import time
-from pathlib import Path
 
 import app_harness
 import expected
-import ui_harness
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
-import test_apply  # noqa: E402  (the parent directory's port hold and export reader)
-import wine_harness  # noqa: E402
+import harness
+from harness import MODEM_CLASS_KEY, reg_key_text
 
 LOCATIONS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Telephony\Locations"
 SETTINGS_PATH = r"Software\ORVA\Mavris"
@@ -42,68 +35,17 @@ RACE_DIAL_DELAY_MS = 2000
 
 
 def reg_access_exe():
-    return ui_harness.win64_dir() / "tests" / "e2e" / "mavris-reg-access.exe"
-
-
-def reg_value_text(value):
-    """A value of a REGEDIT4 file: int -> dword, bytes -> REG_BINARY, str -> REG_SZ (given
-    as the ANSI text; anything but printable ASCII goes in as hex(1) bytes of code page
-    1252, which Wine's regedit reads in the ANSI code page of the German and English runs)."""
-    if isinstance(value, int):
-        return f"dword:{value:08x}"
-    if isinstance(value, bytes):
-        return "hex:" + ",".join(f"{b:02x}" for b in value)
-    if all(0x20 <= ord(c) < 0x7F for c in value):
-        return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
-    return "hex(1):" + ",".join(f"{b:02x}" for b in value.encode("cp1252") + b"\0")
-
-
-def reg_key_text(root_key, values):
-    lines = [f"[{root_key}]"]
-    lines += [f'"{name}"={reg_value_text(value)}' for name, value in values.items()
-              if value is not None]
-    return lines + [""]
-
-
-def exported_keys(text):
-    """A regedit export as {key path: {name: value}} (values as test_apply reads them)."""
-    return {chunk[1:chunk.index("]")]: test_apply.parse_exported_values(chunk)
-            for chunk in re.split(r"\r?\n(?=\[)", text) if chunk.startswith("[")}
-
-
-def pty_holders(path, exclude=()):
-    """Processes with the pty open, the simulator and the given ones left out. A pty whose
-    modem has dropped the line shows as deleted in a holder's descriptor links."""
-    holders = set()
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        if int(pid) in exclude:
-            continue
-        try:
-            links = [os.readlink(f"/proc/{pid}/fd/{fd}") for fd in os.listdir(f"/proc/{pid}/fd")]
-        except OSError:
-            continue
-        if any(link.removesuffix(" (deleted)") == path for link in links):
-            holders.add(int(pid))
-    return sorted(holders)
+    return harness.program("mavris-reg-access.exe")
 
 
 class FaultMachine(app_harness.AppMachine):
     """An AppMachine for faults: ordinary user's Wine server, key access lists, port holds."""
 
     def __init__(self, lang="de"):
-        super().__init__(lang)
+        super().__init__(lang, tag="faults", ordinary_user=True)
         self.holds = {}
         self.denied = []
         self.ptys = {}
-
-    def _server_cmd(self, *args):
-        if args == ("-p60",) and test_apply._has_admin_capability() and shutil.which("setpriv"):
-            args = ("--bounding-set=-sys_admin", "--inh-caps=-sys_admin", ui_harness.wineserver(),
-                    *args)
-            subprocess.run(["setpriv", *args], env=self.env, timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            return
-        super()._server_cmd(*args)
 
     # -- one case's machine
 
@@ -113,12 +55,12 @@ class FaultMachine(app_harness.AppMachine):
         telephony location (current id, {number: OutsideAccess}) or none."""
         lines = ["REGEDIT4", ""]
         for index in range(4):
-            lines += [f"[-HKEY_LOCAL_MACHINE\\{wine_harness.MODEM_CLASS_KEY}\\{index:04d}]", ""]
+            lines += [f"[-HKEY_LOCAL_MACHINE\\{MODEM_CLASS_KEY}\\{index:04d}]", ""]
         lines += [f"[-HKEY_LOCAL_MACHINE\\{LOCATIONS_KEY}]", "",
                   f"[-HKEY_CURRENT_USER\\{SETTINGS_PATH}]", ""]
         for index, (modem, user_init) in enumerate(zip(modems, user_inits)):
             lines += reg_key_text(
-                f"HKEY_LOCAL_MACHINE\\{wine_harness.MODEM_CLASS_KEY}\\{index:04d}",
+                f"HKEY_LOCAL_MACHINE\\{MODEM_CLASS_KEY}\\{index:04d}",
                 {"AttachedTo": f"COM{modem['port']}", "Model": "ORVA 56k V.92",
                  "UserInit": user_init})
         if settings is not None:
@@ -132,25 +74,21 @@ class FaultMachine(app_harness.AppMachine):
         self.stop_sims()
         self.ptys = {}
         self._prepared = None
-        reg_file = self.workdir / "case.reg"
-        reg_file.write_bytes("\r\n".join(lines).encode("cp1252") + b"\r\n")
-        self.run("regedit", "/S", self.windows_path(reg_file))
+        self.import_reg("\r\n".join(lines) + "\r\n")
         for modem in modems:
-            link = self.prefix_path / "dosdevices" / f"com{modem['port']}"
-            sim = wine_harness.ModemSim(self.workdir, modem["port"], link, **modem["profile"])
-            self.sims[modem["port"]] = sim
+            sim = self.add_modem(modem["port"], **modem["profile"])
             self.ptys[modem["port"]] = os.path.realpath(sim.pty)
 
     def deny(self, root, key, sddl):
         """Gives the key this access list until the case ends (undo)."""
-        code, out = self.run(reg_access_exe(), root, key, sddl)
-        if code != 0:
-            raise AssertionError(f"access list of {root}\\{key}: {out!r}")
+        result = self.run(reg_access_exe(), root, key, sddl)
+        if result.returncode != 0:
+            raise AssertionError(f"access list of {root}\\{key}: {result.stdout!r}")
         self.denied.append((root, key))
 
     def hold(self, port):
         """Holds the port as another program would, until release or the end of the case."""
-        self.holds[port] = test_apply.ExclusiveHold(self.sims[port].pty)
+        self.holds[port] = harness.ExclusiveHold(self.sims[port].pty)
 
     def release(self):
         for hold in self.holds.values():
@@ -169,39 +107,21 @@ class FaultMachine(app_harness.AppMachine):
     def port_holders(self):
         """{port: processes that hold its pty}, this process's own holds left out."""
         mine = {os.getpid()} | {sim.proc.pid for sim in self.sims.values()}
-        return {port: pty_holders(path, mine) for port, path in self.ptys.items()}
-
-    def exported(self, root_key):
-        export = self.workdir / "export.reg"
-        export.unlink(missing_ok=True)
-        self.run("regedit", "/E", self.windows_path(export), root_key)
-        return exported_keys(export.read_bytes().decode("utf-16")) if export.exists() else {}
+        return {port: harness.pty_holders(path, mine) for port, path in self.ptys.items()}
 
     def user_inits(self, count):
         """ "UserInit" of modem subkeys 0 to count - 1, exactly as stored (None: no value)."""
-        keys = self.exported(f"HKEY_LOCAL_MACHINE\\{wine_harness.MODEM_CLASS_KEY}")
-        return [keys.get(f"HKEY_LOCAL_MACHINE\\{wine_harness.MODEM_CLASS_KEY}\\{i:04d}", {})
+        keys = self.exported(f"HKEY_LOCAL_MACHINE\\{MODEM_CLASS_KEY}")
+        return [keys.get(f"HKEY_LOCAL_MACHINE\\{MODEM_CLASS_KEY}\\{i:04d}", {})
                 .get("UserInit") for i in range(count)]
 
     def settings(self):
         return self.exported(f"HKEY_CURRENT_USER\\{SETTINGS_PATH}").get(
             f"HKEY_CURRENT_USER\\{SETTINGS_PATH}")
 
-    def processes_running(self, name):
-        """Processes of this prefix whose command line names this program."""
-        found = []
-        for pid in self.wine_processes():
-            try:
-                with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
-                    if name.lower().encode() in cmdline.read().lower():
-                        found.append(pid)
-            except OSError:
-                pass
-        return found
-
     def tool_processes(self):
         """Processes that run Mavris.exe (an elevated child included)."""
-        return self.processes_running("mavris.exe")
+        return self.processes("mavris.exe")
 
     # -- the tool
 
@@ -229,19 +149,19 @@ class FaultMachine(app_harness.AppMachine):
     def start_tool(self):
         """Starts the tool as the user does; what Wine says about it goes to a file, so that
         a run that fails can tell a start that Wine refused from a crash of the tool."""
-        self.program = LoggedProgram(self, app_harness.mavris_exe(), self.workdir / "tool.err")
-        self._programs.append(self.program)
-        return self.program
+        return super().start_tool(
+            err_path=self.workdir / "tool.err",
+            winedebug="-all,err+module,err+process,err+seh,err+server,err+winediag")
 
     def crashed(self):
         """Wine's crash handler runs: winedbg with its "Program Error" window."""
-        return bool(self.processes_running("winedbg"))
+        return bool(self.processes("winedbg"))
 
     def fault(self, what):
         """The run's fault when the tool did not do what it must in time: a crash when it
         has died or Wine's crash handler came up, else a hang."""
         code = self.program.proc.poll()
-        said = self.program.err_path.read_bytes()[-400:].decode("utf-8", "replace").strip()
+        said = self.program.said()
         if self.crashed() or code not in (None, 0):
             return RunFault("crash", f"{what} (exit code {code}; Wine said {said!r})")
         return RunFault("hang", what)
@@ -273,7 +193,7 @@ class FaultMachine(app_harness.AppMachine):
     def clean_up(self):
         """After a failed run: the tool, an elevated child and the crash handler ended."""
         self.undo()
-        for pid in self.tool_processes() + self.processes_running("winedbg"):
+        for pid in self.tool_processes() + self.processes("winedbg"):
             try:
                 os.kill(pid, 9)
             except OSError:
@@ -357,25 +277,9 @@ class FaultMachine(app_harness.AppMachine):
         return seconds
 
     def write_settings(self, settings):
-        reg_file = self.workdir / "settings.reg"
         lines = ["REGEDIT4", "", f"[-HKEY_CURRENT_USER\\{SETTINGS_PATH}]", ""]
         lines += reg_key_text(f"HKEY_CURRENT_USER\\{SETTINGS_PATH}", settings)
-        reg_file.write_bytes("\r\n".join(lines).encode("cp1252") + b"\r\n")
-        self.run("regedit", "/S", self.windows_path(reg_file))
-
-
-class LoggedProgram(ui_harness.Program):
-    """A program whose standard error (Wine's own messages included) goes to a file."""
-
-    def __init__(self, desktop, exe, err_path):
-        self.out_file = None
-        self.err_path = err_path
-        with open(err_path, "wb") as err:
-            env = dict(desktop.env,
-                       WINEDEBUG="-all,err+module,err+process,err+seh,err+server,err+winediag")
-            self.proc = subprocess.Popen([ui_harness.wine64(), str(exe)], env=env,
-                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                         stderr=err)
+        self.import_reg("\r\n".join(lines) + "\r\n")
 
 
 class RunFault(AssertionError):

@@ -11,26 +11,26 @@ import unittest
 
 import checks
 import expected
-import ui_harness
+import harness
 
-PROGRAMS = [ui_harness.inspect_exe(), ui_harness.uitest_exe()]
+PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("mavris-uitest.exe")]
 
 WM_CLOSE = 0x10
 WM_SYSCOMMAND = 0x112
 SC_CLOSE = 0xF060
 
 
-class DialogsBase(ui_harness.DesktopCase):
+class DialogsBase(harness.MachineCase):
     # -- helpers
 
     def open(self, mode, *options, key=None):
         """Starts the test program in mode; returns (program, dialog window handle)."""
-        program = self.desktop.start(ui_harness.uitest_exe(), mode, *options, with_out=True)
+        program = self.m.start(harness.program("mavris-uitest.exe"), mode, *options, with_out=True)
         self.addCleanup(program.kill)
         key = key or f"{mode}.hwnd"
         found = program.wait_line(rf"^{re.escape(key)}=(0x[0-9a-fA-F]+)", timeout=90)
         hwnd = int(found.group(1), 16)
-        self.desktop.wait_window("--hwnd", hex(hwnd))
+        self.m.wait_window("--hwnd", hex(hwnd))
         return program, hwnd
 
     def control(self, dump, cid):
@@ -44,13 +44,13 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def click(self, dump, cid, button=1):
         x, y = self.centre(dump, cid)
-        self.desktop.xdotool("mousemove", x, y, "click", button)
+        self.m.xdotool("mousemove", x, y, "click", button)
 
     def shot(self, dump, name):
         # The pointer away from the controls, so that no tip covers them.
-        self.desktop.xdotool("mousemove", 5, ui_harness.SCREEN[1] // 2)
+        self.m.xdotool("mousemove", 5, harness.SCREEN[1] // 2)
         time.sleep(1.0)
-        self.desktop.screenshot(f"{self.LANG}-{name}", checks.window_rect(dump))
+        self.m.screenshot(f"{self.LANG}-{name}", checks.window_rect(dump))
 
     def finished(self, program, timeout=30):
         self.assertEqual(program.wait(timeout=timeout), 0, program.lines())
@@ -62,7 +62,7 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def test_about_box(self):
         program, hwnd = self.open("about")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 100)
         checks.check_texts(self, dump, 100, self.LANG, skip=(1015,))
         link = self.control(dump, 1015)
@@ -87,7 +87,7 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def test_extra_layout_texts_and_tips(self):
         program, hwnd = self.open("extra", "--location-prefix", "0 9", "--callout", "1")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 150)
         checks.check_texts(self, dump, 150, self.LANG)
         checks.check_tips(self, dump, 150, self.LANG)
@@ -95,38 +95,38 @@ class DialogsBase(ui_harness.DesktopCase):
         self.assertEqual(self.control(dump, 1028)["text"], "09")
         self.assertEqual(self.control(dump, 1040)["check"], 1)
         self.shot(dump, "extra")
-        self.desktop.inspect("click", "--hwnd", hex(hwnd), "2")
+        self.m.inspect("click", "--hwnd", hex(hwnd), "2")
         program.wait_line(r"^extra\.result=cancel$")
         self.finished(program)
 
-    @ui_harness.once
+    @harness.once
     def test_extra_filter_keeps_only_dial_characters(self):
         program, hwnd = self.open("extra", "--no-location", "--callout", "1")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         target = ("--hwnd", hex(hwnd))
         # Typed with the keyboard: click into the edit, then type.
         self.click(dump, 1028)
-        self.desktop.xdotool("type", "--delay", "60", "0 -,*W#p9")
+        self.m.xdotool("type", "--delay", "60", "0 -,*W#p9")
         time.sleep(0.5)
-        self.assertEqual(self.control(self.desktop.dump(hwnd), 1028)["text"], "0,W9")
+        self.assertEqual(self.control(self.m.dump(hwnd), 1028)["text"], "0,W9")
         # Typed as characters sent to the edit: every rejected one disappears at once.
         cases = [("w", "0,W9w"), (" ", "0,W9w"), ("-", "0,W9w"), ("*", "0,W9w"),
                  ("#", "0,W9w"), ("p", "0,W9w"), ("a", "0,W9w"), ("\u00e4", "0,W9w"),
                  ("5", "0,W9w5")]
         for char, after in cases:
             with self.subTest(typed=char):
-                self.assertEqual(self.desktop.inspect("chars", *target, "1028", char)["text"],
+                self.assertEqual(self.m.inspect("chars", *target, "1028", char)["text"],
                                  after)
         # Pasted: only the digits of "0 - 9" stay.
-        self.desktop.inspect("settext", *target, "1028", "")
-        self.assertEqual(self.desktop.inspect("paste", *target, "1028", "0 - 9")["text"], "09")
+        self.m.inspect("settext", *target, "1028", "")
+        self.assertEqual(self.m.inspect("paste", *target, "1028", "0 - 9")["text"], "09")
         # The service codes cannot be changed.
         for cid, code in ((1033, "*43#"), (1034, "#43#")):
             self.click(dump, cid)
-            self.desktop.xdotool("type", "1")
-            self.desktop.inspect("chars", *target, str(cid), "2")
-            self.assertEqual(self.control(self.desktop.dump(hwnd), cid)["text"], code)
-        self.desktop.inspect("click", *target, "1")
+            self.m.xdotool("type", "1")
+            self.m.inspect("chars", *target, str(cid), "2")
+            self.assertEqual(self.control(self.m.dump(hwnd), cid)["text"], code)
+        self.m.inspect("click", *target, "1")
         program.wait_line(r"^extra\.result=ok$")
         self.assertEqual(self.nth(program, "extra.outside_access", 1), "09")
         self.finished(program)
@@ -142,51 +142,51 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def nth_dialog(self, program, n):
         hwnd = int(self.nth(program, "extra.hwnd", n), 16)
-        self.desktop.wait_window("--hwnd", hex(hwnd))
+        self.m.wait_window("--hwnd", hex(hwnd))
         return hwnd, ("--hwnd", hex(hwnd))
 
-    @ui_harness.once
+    @harness.once
     def test_extra_ok_stores_and_cancel_stores_nothing(self):
         program, _ = self.open("extra", "--location-prefix", "9", "--stored-prefix", "5",
                                "--callout", "0", "--repeat", "3")
         # Run 1: edit and toggle, then Cancel: nothing changes.
         hwnd, target = self.nth_dialog(program, 1)
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         self.assertEqual(self.control(dump, 1028)["text"], "5", "the stored prefix wins")
         self.assertEqual(self.control(dump, 1040)["check"], 0)
-        self.desktop.inspect("settext", *target, "1028", "123")
+        self.m.inspect("settext", *target, "1028", "123")
         self.click(dump, 1040)
-        self.assertEqual(self.control(self.desktop.dump(hwnd), 1040)["check"], 1)
-        self.desktop.inspect("click", *target, "2")
+        self.assertEqual(self.control(self.m.dump(hwnd), 1040)["check"], 1)
+        self.m.inspect("click", *target, "2")
         self.assertEqual(self.nth(program, "extra.result", 1), "cancel")
         self.assertEqual(self.nth(program, "extra.outside_access", 1), "5")
         self.assertEqual(self.nth(program, "extra.callout", 1), "0")
         # Run 2: "0W" and the box on, then OK: both are kept.
         hwnd, target = self.nth_dialog(program, 2)
-        self.assertEqual(self.control(self.desktop.dump(hwnd), 1028)["text"], "5")
-        self.desktop.inspect("settext", *target, "1028", "")
-        self.desktop.inspect("chars", *target, "1028", "0W")
-        self.desktop.inspect("click", *target, "1040")
+        self.assertEqual(self.control(self.m.dump(hwnd), 1028)["text"], "5")
+        self.m.inspect("settext", *target, "1028", "")
+        self.m.inspect("chars", *target, "1028", "0W")
+        self.m.inspect("click", *target, "1040")
         time.sleep(0.5)
-        self.desktop.inspect("click", *target, "1")
+        self.m.inspect("click", *target, "1")
         self.assertEqual(self.nth(program, "extra.result", 2), "ok")
         self.assertEqual(self.nth(program, "extra.outside_access", 2), "0W")
         self.assertEqual(self.nth(program, "extra.callout", 2), "1")
         # Run 3: the stored "0W" is shown again, and the box is on.
         hwnd, target = self.nth_dialog(program, 3)
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         self.assertEqual(self.control(dump, 1028)["text"], "0W")
         self.assertEqual(self.control(dump, 1040)["check"], 1)
-        self.desktop.inspect("click", *target, "2")
+        self.m.inspect("click", *target, "2")
         self.finished(program)
 
-    @ui_harness.once
+    @harness.once
     def test_extra_without_callout_setting_opens_checked(self):
         program, hwnd = self.open("extra", "--no-location", "--callout", "none")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         self.assertEqual(self.control(dump, 1040)["check"], 1)
         self.assertEqual(self.control(dump, 1028)["text"], "")
-        self.desktop.inspect("click", "--hwnd", hex(hwnd), "2")
+        self.m.inspect("click", "--hwnd", hex(hwnd), "2")
         program.wait_line(r"^extra\.result=cancel$")
         self.assertEqual(self.nth(program, "extra.callout", 1), "1", "the default was written")
         self.finished(program)
@@ -195,7 +195,7 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def test_scan_dialog(self):
         program, hwnd = self.open("scan")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 103)
         checks.check_texts(self, dump, 103, self.LANG)
         self.assertEqual(self.nth(program, "scan.title", 1), self.text(120))
@@ -206,14 +206,14 @@ class DialogsBase(ui_harness.DesktopCase):
         self.assertLessEqual(abs((y + h / 2) - (top + bottom) / 2), 1)
         self.shot(dump, "scan")
         # The user closes it with the close box: the main window is told to shut down.
-        self.desktop.inspect("post", "--hwnd", hex(hwnd), hex(WM_SYSCOMMAND), hex(SC_CLOSE),
+        self.m.inspect("post", "--hwnd", hex(hwnd), hex(WM_SYSCOMMAND), hex(SC_CLOSE),
                              "0")
         program.wait_line(r"^main\.shutdown=1$")
         program.wait_line(r"^scan\.deleted=1$")
 
     def test_info_dialog(self):
         program, hwnd = self.open("info")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 176)
         checks.check_texts(self, dump, 176, self.LANG)
         face, height, weight = self.nth(program, "info.font", 1).split(",")
@@ -236,18 +236,18 @@ class DialogsBase(ui_harness.DesktopCase):
 
     def test_wait_dialog_bar_steps_and_wraps(self):
         program, hwnd = self.open("wait", "--close-after", "6500", "--escape-filter")
-        dump = self.desktop.dump(hwnd)
+        dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 172)
         checks.check_texts(self, dump, 172, self.LANG)
         bar = self.control(dump, 1041)
         self.assertEqual(bar["range"], [0, 9])
         self.shot(dump, "wait")
         # Seen from outside: the bar moves while the window is open.
-        seen = {self.desktop.inspect("progress", "--hwnd", hex(hwnd), "1041")["pos"]
+        seen = {self.m.inspect("progress", "--hwnd", hex(hwnd), "1041")["pos"]
                 for _ in range(6)}
         self.assertGreaterEqual(len(seen), 2, seen)
         # Escape does not close it (the application's key filter takes it).
-        self.desktop.xdotool("key", "Escape")
+        self.m.xdotool("key", "Escape")
         program.wait_line(r"^wait\.ended=1", timeout=30)
         self.assertTrue(program.values("main.close"), "Escape reached the filter")
         ended = int(re.search(r"elapsed=(\d+)", program.values("wait.ended")[-1]).group(1))
@@ -267,9 +267,9 @@ class DialogsBase(ui_harness.DesktopCase):
         self.assertEqual(self.nth(program, "wait.timer_left", 1), "0")
         self.finished(program)
 
-    @ui_harness.once
+    @harness.once
     def test_wait_dialog_closed_before_its_window_exists(self):
-        program = self.desktop.start(ui_harness.uitest_exe(), "wait", "--close-after", "0",
+        program = self.m.start(harness.program("mavris-uitest.exe"), "wait", "--close-after", "0",
                                      with_out=True)
         self.addCleanup(program.kill)
         found = program.wait_line(r"^wait\.ended=1 elapsed=(\d+)", timeout=90)
@@ -277,9 +277,9 @@ class DialogsBase(ui_harness.DesktopCase):
         self.assertEqual(self.nth(program, "wait.timer_left", 1), "0")
         self.finished(program)
 
-    @ui_harness.once
+    @harness.once
     def test_wait_dialog_second_run_starts_empty(self):
-        program = self.desktop.start(ui_harness.uitest_exe(), "wait", "--close-after", "1600",
+        program = self.m.start(harness.program("mavris-uitest.exe"), "wait", "--close-after", "1600",
                                      "--runs", "2", with_out=True)
         self.addCleanup(program.kill)
         self.finished(program, timeout=90)
@@ -294,7 +294,7 @@ class DialogsBase(ui_harness.DesktopCase):
         self.assertEqual(program.values("wait.timer_left"), ["0", "0"])
 
 
-ui_harness.language_classes(DialogsBase, globals())
+harness.language_classes(DialogsBase, globals(), expected.LOCALES)
 
 if __name__ == "__main__":
     unittest.main()

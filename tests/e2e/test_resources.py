@@ -12,9 +12,9 @@ import unittest
 
 import checks
 import expected
-import ui_harness
+import harness
 
-PROGRAMS = [ui_harness.inspect_exe(), ui_harness.preview_exe()]
+PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("ui-preview.exe")]
 
 
 def unescape(text):
@@ -29,31 +29,31 @@ def unescape(text):
     return "".join(out)
 
 
-class ResourcesBase(ui_harness.DesktopCase):
+class ResourcesBase(harness.MachineCase):
     WINDOW = ("--class", "#32770", "--process", "ui-preview.exe")
 
     def show(self, dialog_id, *options):
-        program = self.desktop.start(ui_harness.preview_exe(), dialog_id, *options)
+        program = self.m.start(harness.program("ui-preview.exe"), dialog_id, *options)
         try:
-            return program, self.desktop.wait_window(*self.WINDOW)
+            return program, self.m.wait_window(*self.WINDOW)
         except Exception:
             program.kill()
             raise
 
     def close(self, program, hwnd):
         try:
-            self.desktop.inspect("post", "--hwnd", hex(hwnd), "0x10", "0", "0")  # WM_CLOSE
+            self.m.inspect("post", "--hwnd", hex(hwnd), "0x10", "0", "0")  # WM_CLOSE
             self.assertEqual(program.wait(timeout=30), 0)
         finally:
             program.kill()
             # The next dialog must not be confused with this one.
-            self.desktop.wait_gone(*self.WINDOW)
+            self.m.wait_gone(*self.WINDOW)
 
     def test_catalogue_menu_templates_version_and_manifest(self):
-        path = self.desktop.workdir / "catalogue.txt"
-        code, _ = self.desktop.run(ui_harness.preview_exe(), "--catalogue",
-                                   self.desktop.windows_path(path))
-        self.assertEqual(code, 0)
+        path = self.m.workdir / "catalogue.txt"
+        result = self.m.run(harness.program("ui-preview.exe"), "--catalogue",
+                            self.m.windows_path(path))
+        self.assertEqual(result.returncode, 0)
         texts, menu, headers, items, version, manifest = {}, [], {}, {}, {}, ""
         for line in path.read_text(encoding="utf-8").split("\n"):
             fields = line.split("\t")
@@ -111,7 +111,7 @@ class ResourcesBase(ui_harness.DesktopCase):
             with self.subTest(dialog=dialog_id):
                 program, hwnd = self.show(dialog_id)
                 try:
-                    dump = self.desktop.dump(hwnd)
+                    dump = self.m.dump(hwnd)
                     checks.check_layout(self, dump, dialog_id)
                     first = expected.DIALOGS[dialog_id]["controls"][0]["id"]
                     self.assertEqual(
@@ -126,7 +126,7 @@ class ResourcesBase(ui_harness.DesktopCase):
             with self.subTest(dialog=dialog_id):
                 program, hwnd = self.show(dialog_id, "--fill")
                 try:
-                    dump = self.desktop.dump(hwnd)
+                    dump = self.m.dump(hwnd)
                     checks.check_layout(self, dump, dialog_id, template_visibility=False)
                     checks.check_texts(self, dump, dialog_id, self.LANG)
                     checks.check_tips(self, dump, dialog_id, self.LANG)
@@ -137,13 +137,13 @@ class ResourcesBase(ui_harness.DesktopCase):
                             self.assertEqual(
                                 next(c for c in dump["controls"] if c["id"] == group)["text"],
                                 "", f"group box {group} has no caption")
-                    self.desktop.screenshot(f"{self.LANG}-preview-{layout['name']}",
+                    self.m.screenshot(f"{self.LANG}-preview-{layout['name']}",
                                             checks.window_rect(dump))
                 finally:
                     self.close(program, hwnd)
 
 
-ui_harness.language_classes(ResourcesBase, globals())
+harness.language_classes(ResourcesBase, globals(), expected.LOCALES)
 
 if __name__ == "__main__":
     unittest.main()

@@ -21,7 +21,7 @@ import sys
 import time
 
 import fault_harness
-import ui_harness
+import harness
 
 # Each race: the harness's run of it and how a run draws its moment.
 RACES = {
@@ -42,8 +42,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--race", action="append", choices=sorted(RACES))
     args = parser.parse_args()
-    missing = ui_harness.missing_prerequisites(
-        [fault_harness.app_harness.mavris_exe(), fault_harness.app_harness.modem_sim_exe()])
+    missing = harness.missing([harness.mavris_exe(), harness.modem_sim_exe()])
     if missing:
         print("\n".join(missing))
         return 2

@@ -13,10 +13,10 @@ from collections import namedtuple
 import fault_harness
 from app_harness import modem
 from fault_harness import DENY_READ, DENY_WRITE, SETTINGS, SETTINGS_PATH, WM_COMMAND
-from wine_harness import FULL_PROBE, MODEM_CLASS_KEY
+import harness
+from harness import FULL_PROBE, MODEM_CLASS_KEY, mavris_exe, modem_sim_exe
 
-PROGRAMS = [fault_harness.app_harness.mavris_exe(), fault_harness.app_harness.modem_sim_exe(),
-            fault_harness.reg_access_exe()]
+PROGRAMS = [mavris_exe(), modem_sim_exe(), fault_harness.reg_access_exe()]
 CUT, STAY = 32775, 32774
 LOUD_CUT = "atm2l3x4d*43#,,;h\\r"
 INFO = "info"  # no modem left: the info dialog, then the program ends
@@ -74,14 +74,12 @@ def as_exported(settings):
             else value for name, value in settings.items()}
 
 
-class FaultsBase(unittest.TestCase):
+class FaultsBase(harness.MachineCase):
     CASES = []
 
     @classmethod
-    def setUpClass(cls):
-        cls.m = fault_harness.FaultMachine()
-        cls.addClassCleanup(cls.m.close)
-        cls.m.boot()
+    def make_machine(cls):
+        return fault_harness.FaultMachine()
 
     def test_fault_matrix(self):
         for case in self.CASES:

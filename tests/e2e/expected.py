@@ -108,6 +108,7 @@ LANGUAGES = {
     "en": ("en_US.UTF-8", 0),
     "fr": ("fr_FR.UTF-8", 0),  # no French column: the English one is shown
 }
+LOCALES = {lang: locale for lang, (locale, _) in LANGUAGES.items()}
 
 
 def text(text_id, lang):

@@ -1,27 +1,32 @@
 #!/usr/bin/env python3
 """Runs one class of the end-to-end tests (e.g. test_scan.ScanTest) for CTest.
 
-Exit code 77 (CTest's skip) with the reason when the programs the tests need are not built
-or Wine is missing; 0 when every test passed; 1 otherwise.
+Exit code 77 (CTest's skip) with the reason when a program or tool they need is missing
+(the module's PROGRAMS; SCREEN = False for console-only tests); 0 when every test passed;
+1 otherwise.
 """
 
+import importlib
 import os
 import sys
 import unittest
 
-from wine_harness import missing_prerequisites
+import harness
 
 
 def main():
     if len(sys.argv) != 2:
-        print("usage: run_e2e.py MODULE.CLASS", file=sys.stderr)
+        print("usage: run.py MODULE.CLASS", file=sys.stderr)
         return 2
-    missing = missing_prerequisites()
+    module = importlib.import_module(sys.argv[1].split(".")[0])
+    missing = harness.missing(getattr(module, "PROGRAMS", []),
+                              display=getattr(module, "SCREEN", True))
     if missing:
-        print("SKIPPED: the end-to-end tests need the win64 and native builds and Wine:")
+        print("SKIPPED: the end-to-end tests need:")
         for line in missing:
             print(f"  {line}")
-        print("Build them with: cmake --preset win64 && cmake --build --preset win64")
+        print("Build the programs with: cmake --preset win32 && cmake --build --preset win32 "
+              "(and the native preset for the modem simulator)")
         # The full test run asks for every check: there a missing program is a failure,
         # not a skip that would let a broken build pass unnoticed.
         return 1 if os.environ.get("MAVRIS_E2E_REQUIRED") == "1" else 77

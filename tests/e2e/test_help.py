@@ -1,16 +1,15 @@
 """The help file: every page and link is there, in both languages, and it was compiled.
 
-The page checks read the HTML sources; the compiled file is looked for where the win64 build
+The page checks read the HTML sources; the compiled file is looked for where the win32 build
 puts it (skipped when that build has not made it yet).
 """
 
 import configparser
-import os
 import re
 import unittest
-from pathlib import Path
 
-REPO = Path(__file__).resolve().parents[3]
+from harness import REPO, build_dir
+
 HELP = REPO / "help"
 TOPICS = ["start", "tray", "options", "extra", "messages"]
 
@@ -83,8 +82,7 @@ class HelpSourcesTest(unittest.TestCase):
 
 class CompiledHelpTest(unittest.TestCase):
     def test_compiled_file_holds_every_page(self):
-        chm = Path(os.environ.get("MAVRIS_WIN64_DIR", REPO / "build" / "win64")) / "help" / \
-            "Mavris.chm"
+        chm = build_dir() / "help" / "Mavris.chm"
         if not chm.exists():
             self.skipTest(f"{chm} not built")
         data = chm.read_bytes()

@@ -11,16 +11,16 @@ import time
 import unittest
 
 import expected
-import ui_harness
+import harness
 
-PROGRAMS = [ui_harness.inspect_exe(), ui_harness.uitest_exe()]
+PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("mavris-uitest.exe")]
 
 TRAY_ID = 125
 
 
-class TrayBase(ui_harness.DesktopCase):
+class TrayBase(harness.MachineCase):
     def setUp(self):
-        self.program = self.desktop.start(ui_harness.uitest_exe(), "tray", "--timeout",
+        self.program = self.m.start(harness.program("mavris-uitest.exe"), "tray", "--timeout",
                                           "300000", with_out=True)
         self.addCleanup(self.program.kill)
         found = self.program.wait_line(r"^tray\.hwnd=(0x[0-9a-fA-F]+)", timeout=90)
@@ -33,7 +33,7 @@ class TrayBase(ui_harness.DesktopCase):
 
     def icon_tools(self):
         """The taskbar's tip tools of icons with our tip: (tool, centre on the screen)."""
-        taskbar = self.desktop.dump(self.desktop.wait_window("--class", "Shell_TrayWnd"))
+        taskbar = self.m.dump(self.m.wait_window("--class", "Shell_TrayWnd"))
         ox, oy = taskbar["client_origin_px"]
         found = []
         for tool in taskbar["tooltips"]:
@@ -51,15 +51,15 @@ class TrayBase(ui_harness.DesktopCase):
     def click_menu(self, menu, fraction):
         """Clicks the menu item at this fraction of the popup's height."""
         x, y, w, h = menu["px"]
-        self.desktop.xdotool("mousemove", x + w // 2, y + int(h * fraction), "click", "1")
+        self.m.xdotool("mousemove", x + w // 2, y + int(h * fraction), "click", "1")
 
     def dismiss_menu(self):
         # A click outside closes a popup menu without a choice.
-        self.desktop.xdotool("mousemove", ui_harness.SCREEN[0] // 2, ui_harness.SCREEN[1] // 3,
+        self.m.xdotool("mousemove", harness.SCREEN[0] // 2, harness.SCREEN[1] // 3,
                              "click", "1")
 
     def popup_menus(self):
-        return [m for m in self.desktop.inspect("menu") if m["process"] == "mavris-uitest.exe"]
+        return [m for m in self.m.inspect("menu") if m["process"] == "mavris-uitest.exe"]
 
     def wait_menus(self, count, timeout=15):
         deadline = time.monotonic() + timeout
@@ -75,10 +75,10 @@ class TrayBase(ui_harness.DesktopCase):
         return self.program.values("tray.command")
 
     def exists(self):
-        return self.desktop.inspect("tray", "--hwnd", hex(self.hwnd), str(TRAY_ID))["exists"]
+        return self.m.inspect("tray", "--hwnd", hex(self.hwnd), str(TRAY_ID))["exists"]
 
     def end(self):
-        self.desktop.inspect("post", "--hwnd", hex(self.hwnd), "0x111", "32772", "0")
+        self.m.inspect("post", "--hwnd", hex(self.hwnd), "0x111", "32772", "0")
         self.program.wait_line(r"^tray\.end=1$")
         self.assertEqual(self.program.wait(timeout=30), 0)
 
@@ -94,7 +94,7 @@ class TrayBase(ui_harness.DesktopCase):
 
     def test_right_button_release_opens_the_menu(self):
         _, (x, y) = self.icon_tool()
-        self.desktop.xdotool("mousemove", x, y, "click", "3")
+        self.m.xdotool("mousemove", x, y, "click", "3")
         menus = self.wait_menus(1)
         self.program.wait_line(r"^tray\.menu=")
         items = re.findall(r"p|\d+", self.program.values("tray.menu")[-1].split(" default=")[0])
@@ -109,7 +109,7 @@ class TrayBase(ui_harness.DesktopCase):
         top = min(m["px"][1] for m in sub)
         right = max(m["px"][0] + m["px"][2] for m in sub)
         bottom = max(m["px"][1] + m["px"][3] for m in sub)
-        self.desktop.screenshot(f"{self.LANG}-tray-menu",
+        self.m.screenshot(f"{self.LANG}-tray-menu",
                                 (left - 4, top - 4, right - left + 8, bottom - top + 8))
         self.assertGreater(mw, 40)
         self.assertGreater(mh, 40)
@@ -120,42 +120,42 @@ class TrayBase(ui_harness.DesktopCase):
         self.wait_menus(0)
         self.end()
 
-    @ui_harness.once
+    @harness.once
     def test_other_mouse_actions_open_nothing(self):
         _, (x, y) = self.icon_tool()
         before = len(self.program.lines())
-        self.desktop.xdotool("mousemove", x, y, "click", "1")
-        self.desktop.xdotool("mousemove", x + 1, y)
-        self.desktop.xdotool("mousedown", "3")
+        self.m.xdotool("mousemove", x, y, "click", "1")
+        self.m.xdotool("mousemove", x + 1, y)
+        self.m.xdotool("mousedown", "3")
         time.sleep(1.5)
         self.assertEqual(self.popup_menus(), [], "no menu on a press, a click or a move")
         self.assertEqual(self.commands(), [])
         self.assertFalse([line for line in self.program.lines()[before:]
                           if line.startswith("tray.menu=")])
         # The release of the right button opens it; a click outside closes it unchosen.
-        self.desktop.xdotool("mouseup", "3")
+        self.m.xdotool("mouseup", "3")
         self.wait_menus(1)
         self.dismiss_menu()
         self.wait_menus(0)
         self.assertEqual(self.commands(), [])
         self.end()
 
-    @ui_harness.once
+    @harness.once
     def test_double_click_opens(self):
         _, (x, y) = self.icon_tool()
-        self.desktop.xdotool("mousemove", x, y, "click", "--repeat", "2", "--delay", "80", "1")
+        self.m.xdotool("mousemove", x, y, "click", "--repeat", "2", "--delay", "80", "1")
         self.program.wait_line(r"^tray\.command=32771$")
         self.assertEqual(self.commands(), ["32771"])
         self.assertEqual(self.popup_menus(), [])
         self.end()
 
-    @ui_harness.once
+    @harness.once
     def test_icon_comes_back_after_the_taskbar_is_recreated(self):
         # A restarted shell has forgotten the icon and broadcasts "TaskbarCreated".
-        self.desktop.inspect("tray-delete", "--hwnd", hex(self.hwnd), str(TRAY_ID))
+        self.m.inspect("tray-delete", "--hwnd", hex(self.hwnd), str(TRAY_ID))
         self.assertFalse(self.exists())
         adds = len([v for v in self.program.values("tray.shell") if v.startswith("add ")])
-        self.desktop.inspect("taskbar-created")
+        self.m.inspect("taskbar-created")
         deadline = time.monotonic() + 15
         while len([v for v in self.program.values("tray.shell") if v.startswith("add ")]) \
                 == adds:
@@ -168,7 +168,7 @@ class TrayBase(ui_harness.DesktopCase):
         self.end()
 
 
-ui_harness.language_classes(TrayBase, globals())
+harness.language_classes(TrayBase, globals(), expected.LOCALES)
 
 if __name__ == "__main__":
     unittest.main()

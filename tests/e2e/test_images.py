@@ -13,7 +13,7 @@ from pathlib import Path
 
 import expected
 
-REPO = Path(__file__).resolve().parents[3]
+REPO = Path(__file__).resolve().parents[2]
 SCRIPT = REPO / "tools" / "images" / "make_images.py"
 
 BITMAP_FILES = {104: "main.bmp", 105: "about.bmp", 156: "scan.bmp", 163: "rule_short.bmp",

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Benchmarks of Mavris.exe under wine64 against one simulated modem, each figure next to its
-baseline from the same run and printed as a ratio:
+"""Benchmarks of the shipped i686 Mavris.exe under 32-bit Wine against one simulated modem,
+each figure next to its baseline from the same run and printed as a ratio:
 
   start-up     from the process start to the scan window visible, against the same for
                mavris-bench-dialog.exe, a minimal Win32 program that shows one dialog
@@ -31,20 +31,12 @@ from pathlib import Path
 
 import app_harness
 import expected
-import ui_harness
+import harness
 from app_harness import WM_CLOSE, WM_COMMAND, modem
 
 LANG = "en"
 BASELINE_TITLE = "Mavris bench dialog"
 PAUSE_MS, SILENCE_MS = 200, 200  # after the dial command; after the modem's last byte
-
-
-def bench_exe(name, build=None):
-    return (build or ui_harness.win64_dir()) / "tools" / "bench" / name
-
-
-def win32_dir():
-    return Path(os.environ.get("MAVRIS_WIN32_DIR", ui_harness.REPO / "build" / "win32"))
 
 
 def pe_sizes(path):
@@ -67,7 +59,7 @@ class Process:
     def __init__(self, machine, exe_name, exclude=(), timeout=30):
         deadline = time.monotonic() + timeout
         while True:
-            for pid in set(machine.wine_processes()) - set(exclude):
+            for pid in set(machine.processes()) - set(exclude):
                 try:
                     argv0 = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")[0]
                 except OSError:
@@ -126,14 +118,14 @@ def idle_use(before, after):
 class Bench:
     def __init__(self, machine, args):
         self.m, self.args = machine, args
-        self.watch = bench_exe("mavris-bench-watch.exe")
+        self.watch = harness.program("mavris-bench-watch.exe")
         self.keeper = None
 
     def watch_run(self, *args):
-        code, out = self.m.run(self.watch, *args, timeout=120)
-        if code != 0:
-            raise RuntimeError(f"mavris-bench-watch {args}: exit code {code}")
-        return out.decode().split()
+        result = self.m.run(self.watch, *args, timeout=120)
+        if result.returncode != 0:
+            raise RuntimeError(f"mavris-bench-watch {args}: exit code {result.returncode}")
+        return result.stdout.split()
 
     def start(self, title, exe):
         """Starts exe through the stopwatch; returns (ms to the window, its handle)."""
@@ -143,7 +135,7 @@ class Bench:
     def start_tool(self):
         """Starts the tool: (ms to the scan window, CPU ms of its user-interface thread by
         then, Process) once the scan is done."""
-        ms, _ = self.start(expected.text(120, LANG), app_harness.mavris_exe())
+        ms, _ = self.start(expected.text(120, LANG), harness.mavris_exe())
         process = Process(self.m, "Mavris.exe")
         cpu_ms = process.ui_thread_cpu_ms()
         if self.m.tray_icon_position(timeout=60) is None:
@@ -155,7 +147,7 @@ class Bench:
         self.wait_gone(process)
 
     def start_baseline(self):
-        ms, hwnd = self.start(BASELINE_TITLE, bench_exe("mavris-bench-dialog.exe"))
+        ms, hwnd = self.start(BASELINE_TITLE, harness.program("mavris-bench-dialog.exe"))
         keeper = [self.keeper.pid] if self.keeper else []
         process = Process(self.m, "mavris-bench-dialog.exe", exclude=keeper)
         return ms, process.ui_thread_cpu_ms(), hwnd, process
@@ -265,16 +257,12 @@ class Bench:
         ratio = f"{tool_cpu / base_cpu:8.3f}" if base_cpu else "       - (the baseline used none)"
         print(f"ratio idle CPU                {ratio}   (goal: 0 wake-ups, < 10 ms CPU)")
 
-        exe32 = win32_dir() / "src" / "app" / "Mavris.exe"
-        base32 = bench_exe("mavris-bench-dialog.exe", win32_dir())
-        if exe32.exists() and base32.exists():
-            (total, code), (base_total, base_code) = pe_sizes(exe32), pe_sizes(base32)
-            print(f"i686 Mavris.exe               {total:8d} bytes, {code} without resources")
-            print(f"i686 baseline dialog          {base_total:8d} bytes, {base_code} without "
-                  f"resources")
-            print(f"ratio size without resources  {code / base_code:8.3f}")
-        else:
-            print(f"i686 sizes: not built ({exe32}, {base32})")
+        (total, code) = pe_sizes(harness.mavris_exe())
+        (base_total, base_code) = pe_sizes(harness.program("mavris-bench-dialog.exe"))
+        print(f"i686 Mavris.exe               {total:8d} bytes, {code} without resources")
+        print(f"i686 baseline dialog          {base_total:8d} bytes, {base_code} without "
+              f"resources")
+        print(f"ratio size without resources  {code / base_code:8.3f}")
         print(f"private memory, tool          {memory['tool'] / 1024:8.1f} MiB")
         print(f"private memory, baseline      {memory['baseline'] / 1024:8.1f} MiB")
         print(f"ratio private memory          {memory['tool'] / memory['baseline']:8.3f}")
@@ -289,12 +277,13 @@ def main():
     parser.add_argument("--idle", type=float, default=60.0)
     parser.add_argument("--dial-delay", type=int, default=2500)
     args = parser.parse_args()
-    programs = [bench_exe("mavris-bench-watch.exe"), bench_exe("mavris-bench-dialog.exe")]
-    missing = app_harness.missing(programs)
+    missing = harness.missing([harness.mavris_exe(), harness.modem_sim_exe(),
+                               harness.program("mavris-bench-watch.exe"),
+                               harness.program("mavris-bench-dialog.exe")])
     if missing:
         print("cannot run the benchmark:\n  " + "\n  ".join(missing))
         return 1
-    machine = app_harness.AppMachine(LANG)
+    machine = app_harness.AppMachine(LANG, tag="bench")
     try:
         machine.boot()
         Bench(machine, args).run()

@@ -1,24 +1,18 @@
 """Mavris.exe on a virtual screen with simulated modems, driven from outside as a user would.
 
-An AppMachine is one language's Desktop (ui_harness) whose Wine prefix also has modem class
-keys and simulated modems on its COM ports (wine_harness.ModemSim). The tool is started as a
-user starts it; its windows are found and read with ui-inspect, its tray icon is clicked
-with the mouse where Wine's taskbar draws it, and menu items are clicked where the menu shows
-them.
+An AppMachine is one language's machine with a screen (harness.Machine) whose registry has
+modem class keys for the simulated modems on its COM ports. The tool is started as a user
+starts it; its windows are found and read with ui-inspect, its tray icon is clicked with the
+mouse where Wine's taskbar draws it, and menu items are clicked where the menu shows them.
 """
 
 import os
-import re
 import subprocess
-import sys
 import time
-from pathlib import Path
 
 import expected
-import ui_harness
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
-import wine_harness  # noqa: E402  (the parent directory's harness)
+import harness
+from harness import mavris_exe
 
 EXE_NAME = "Mavris.exe"
 TRAY_ID = 125
@@ -36,94 +30,47 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 SETTINGS_KEY = r"HKCU\Software\ORVA\Mavris"
 
 
-def mavris_exe():
-    return ui_harness.win64_dir() / "src" / "app" / EXE_NAME
-
-
-def modem_sim_exe():
-    return wine_harness.modem_sim_exe()
-
-
 def modem(port, **profile):
     """A simulated modem on COMport: a supported one set up for Germany unless the profile
     (mavris-modem-sim's keys) says otherwise."""
     return {"port": port, "profile": profile}
 
 
-class AppMachine(ui_harness.Desktop):
-    """A Desktop with modem class keys and simulated modems; the tool runs on it."""
+class AppMachine(harness.Machine):
+    """A machine with a screen in one language, modem class keys and simulated modems; the
+    tool runs on it."""
 
-    def __init__(self, lang, display=None):
-        super().__init__(lang, expected.LANGUAGES[lang][0], display)
-        self.sims = {}
+    def __init__(self, lang, screen=True, tag="app", ordinary_user=False):
+        super().__init__(f"{tag}-{lang}", screen=screen, locale=expected.LANGUAGES[lang][0],
+                         ordinary_user=ordinary_user)
+        self.lang = lang
         self.program = None
 
     # -- machine set-up
 
-    @property
-    def prefix_path(self):
-        return Path(self.env["WINEPREFIX"])
-
-    def add_modems(self, modems, user_init="at s7=60"):
-        """Registry entries and a simulator per modem; returns {port: ModemSim}."""
+    def add_modems(self, modems, user_init="at s7=60", indexes=None):
+        """Registry entries and a simulator per modem; returns {port: ModemSim}. The modems
+        take subkeys 0, 1, ... unless indexes names theirs."""
         entries = []
-        # Subkeys are numbered from 0 without a gap: the scan stops at the first missing one.
-        for index, modem in enumerate(modems):
-            port = modem["port"]
-            link = self.prefix_path / "dosdevices" / f"com{port}"
-            if port in self.sims:
-                self.sims[port].stop()
-            self.sims[port] = wine_harness.ModemSim(self.workdir, port, link, **modem["profile"])
-            entries.append({"index": index, "AttachedTo": f"COM{port}",
-                            "Model": "ORVA 56k V.92", "UserInit": user_init})
-        self.import_reg(wine_harness.modem_reg_text(entries))
+        for index, modem in zip(indexes or range(len(modems)), modems):
+            self.add_modem(modem["port"], **modem["profile"])
+            entries.append({"index": index, "AttachedTo": f"COM{modem['port']}",
+                            "Model": harness.MODEL, "UserInit": user_init})
+        self.import_reg(harness.modem_reg_text(entries))
         return self.sims
 
-    def import_reg(self, text):
-        reg_file = self.workdir / "setup.reg"
-        reg_file.write_bytes(text.encode("latin-1"))
-        self.run("regedit", "/S", self.windows_path(reg_file))
-
-    def reg(self, *args):
-        """Runs Wine's reg.exe; returns its output as text. A query that printed nothing at
-        all is run again: Wine now and then fails to start a program on a loaded machine."""
-        for _ in range(3):
-            code, out = self.run("reg", *args, quiet=True)
-            text = out.decode("latin-1", "replace")
-            if args[0] != "query" or text.strip() or code == 1:
-                return text
-            time.sleep(0.5)
-        return text
-
-    def reg_value(self, key, name):
-        """A registry value as reg.exe shows it, or None when it does not exist."""
-        for line in self.reg("query", key, "/v", name).splitlines():
-            fields = line.strip().split(None, 2)
-            if len(fields) >= 2 and fields[0] == name and fields[1].startswith("REG_"):
-                return fields[2] if len(fields) == 3 else ""
-        return None
-
     def user_init(self, index):
-        return self.reg_value(f"HKLM\\{wine_harness.MODEM_CLASS_KEY}\\{index:04d}", "UserInit")
+        return self.reg_value(f"HKLM\\{harness.modem_key(index)}", "UserInit")
 
     def forget_user(self):
         """The settings and autorun value of a user who never ran the tool."""
         self.reg("delete", SETTINGS_KEY, "/f")
         self.reg("delete", RUN_KEY, "/v", "ORVA_ModemOnHold", "/f")
 
-    def stop_sims(self):
-        for sim in self.sims.values():
-            sim.stop()
-        self.sims = {}
-
-    def close(self):
-        self.stop_sims()
-        super().close()
-
     # -- the tool
 
-    def start_tool(self):
-        self.program = self.start(mavris_exe())
+    def start_tool(self, err_path=None, winedebug=None):
+        self.program = self.start(mavris_exe(), err_path=err_path, winedebug=winedebug)
         return self.program
 
     def tool_windows(self):
@@ -299,42 +246,5 @@ class AppMachine(ui_harness.Desktop):
 
     def pty_holders(self, port):
         """Processes that have the simulated modem's pty open (the port is held)."""
-        pty = os.path.realpath(self.sims[port].pty)
-        holders = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            if int(pid) == self.sims[port].proc.pid:
-                continue
-            try:
-                fds = os.listdir(f"/proc/{pid}/fd")
-            except OSError:
-                continue
-            for fd in fds:
-                try:
-                    if os.readlink(f"/proc/{pid}/fd/{fd}") == pty:
-                        holders.append(int(pid))
-                        break
-                except OSError:
-                    pass
-        return holders
-
-    def wine_processes(self):
-        return wine_processes_of(self.prefix_path)
-
-
-def wine_processes_of(prefix):
-    """Processes of the Wine prefix still running (found by their WINEPREFIX)."""
-    found = []
-    marker = f"WINEPREFIX={prefix}".encode()
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as env:
-                if marker in env.read().split(b"\0"):
-                    found.append(int(pid))
-        except OSError:
-            pass
-    return found
-
-
-def missing(extra=()):
-    programs = [ui_harness.inspect_exe(), mavris_exe(), modem_sim_exe(), *extra]
-    return ui_harness.missing_prerequisites(programs)
+        sim = self.sims[port]
+        return harness.pty_holders(os.path.realpath(sim.pty), exclude=(sim.proc.pid,))

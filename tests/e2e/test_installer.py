@@ -1,5 +1,5 @@
-"""The setup program under Wine: the win64 build's installer (the release's script with the
-amd64 stub) installed silently into a fresh prefix, the installed Mavris.exe run against a
+"""The setup program under 32-bit Wine: the very Mavris-<version>-setup.exe of the release
+(the x86 NSIS stub with the i686 program) installed silently into a fresh prefix, the installed Mavris.exe run against a
 simulated modem, then setup and uninstaller run while the tool runs (both must refuse) and
 the uninstaller again after Exit: the files, the Start-menu link, the entry in the list of
 installed programs and the autorun values are gone, the user's settings stay.
@@ -11,20 +11,20 @@ import unittest
 from pathlib import Path
 
 import app_harness
-import ui_harness
+import harness
 from app_harness import RUN_KEY, SETTINGS_KEY, modem
 
 
 def project_version():
-    cmake = (ui_harness.REPO / "CMakeLists.txt").read_text()
+    cmake = (harness.REPO / "CMakeLists.txt").read_text()
     return re.search(r"project\(Mavris VERSION ([0-9.]+)", cmake).group(1)
 
 
 def setup_exe():
-    return ui_harness.win64_dir() / "packages" / f"Mavris-{project_version()}-win64-setup.exe"
+    return harness.build_dir() / "packages" / f"Mavris-{project_version()}-setup.exe"
 
 
-PROGRAMS = [setup_exe(), ui_harness.inspect_exe(), app_harness.modem_sim_exe()]
+PROGRAMS = [setup_exe(), harness.program("ui-inspect.exe"), harness.modem_sim_exe()]
 INSTALL_DIR = r"C:\Program Files\ORVA\Mavris"
 FILES = ["LICENSE.txt", "LIESMICH.txt", "Mavris.exe", "README.txt", "help/Mavris.chm",
          "uninstall.exe"]
@@ -40,12 +40,10 @@ def command_line(pid):
         return b""  # ended since it was listed
 
 
-class InstallerEn(unittest.TestCase):
+class InstallerEn(harness.MachineCase):
     @classmethod
-    def setUpClass(cls):
-        cls.m = app_harness.AppMachine("en")
-        cls.addClassCleanup(cls.m.close)
-        cls.m.boot()
+    def make_machine(cls):
+        return app_harness.AppMachine("en", tag="installer")
 
     def unix(self, windows_path):
         return self.m.prefix_path / "drive_c" / windows_path[3:].replace("\\", "/")
@@ -66,15 +64,16 @@ class InstallerEn(unittest.TestCase):
         """Runs the uninstaller silently to its end. It works from a copy of itself in a
         folder "~nsu<n>.tmp" of the temporary folder, so that it can delete its own file: the
         started process ends at once, the copy exists by then and is waited for."""
-        self.assertEqual(self.m.run(INSTALL_DIR + r"\uninstall.exe", "/S", timeout=60)[0], 0)
+        self.assertEqual(self.m.run(INSTALL_DIR + r"\uninstall.exe", "/S", timeout=60).returncode,
+                         0)
         deadline = time.monotonic() + 60
-        while any(b"\\~nsu" in command_line(pid) for pid in self.m.wine_processes()):
+        while any(b"\\~nsu" in command_line(pid) for pid in self.m.processes()):
             self.assertLess(time.monotonic(), deadline, "the uninstaller does not end")
             time.sleep(0.2)
 
     def test_install_run_uninstall(self):
         m, exe = self.m, INSTALL_DIR + r"\Mavris.exe"
-        self.assertEqual(m.run(setup_exe(), "/S", timeout=120)[0], 0)
+        self.assertEqual(m.run(setup_exe(), "/S", timeout=120).returncode, 0)
         self.assertEqual(self.installed_files(), FILES)
         link = (m.prefix_path / "drive_c" / LINK).read_bytes()
         self.assertTrue(b"Mavris.exe" in link or "Mavris.exe".encode("utf-16-le") in link)
@@ -93,7 +92,7 @@ class InstallerEn(unittest.TestCase):
 
         # While the tool runs, setup and uninstaller refuse (silently: they cannot ask).
         installed_at = self.unix(exe).stat().st_mtime_ns
-        self.assertNotEqual(m.run(setup_exe(), "/S", timeout=60, quiet=True)[0], 0)
+        self.assertNotEqual(m.run(setup_exe(), "/S", timeout=60, quiet=True).returncode, 0)
         self.uninstall()
         self.assertEqual(self.installed_files(), FILES)
         self.assertEqual(self.unix(exe).stat().st_mtime_ns, installed_at)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The main job: Mavris.exe under wine64 against two simulated ORVA modems, one set up for
-Germany on COM3 and one set up for another country on COM4.
+"""The main job: the shipped i686 Mavris.exe under 32-bit Wine against two simulated ORVA
+modems, one set up for Germany on COM3 and one set up for another country on COM4.
 
 With a display (DISPLAY set) the tool runs on the user's screen inside Wine's desktop window
 and the user drives it; the demo ends when the tool ends. Without one it runs on a private
@@ -13,10 +13,11 @@ each step and taking a screenshot of it. Either way it prints what the modems re
 import os
 import sys
 import time
+import zipfile
 
 import app_harness
 import expected
-import ui_harness
+import harness
 
 LANG = os.environ.get("MAVRIS_DEMO_LANG", "en")
 START = time.monotonic()
@@ -75,15 +76,27 @@ def walk_through(machine):
     say(f"Mavris.exe ended with exit code {code} after {time.monotonic() - exit_at:.1f} s")
 
 
+def shipped_as():
+    """Which release zip holds exactly this Mavris.exe."""
+    exe = harness.mavris_exe().read_bytes()
+    for path in sorted((harness.build_dir() / "packages").glob("Mavris-*-win32.zip")):
+        with zipfile.ZipFile(path) as package:
+            if package.read("Mavris.exe") == exe:
+                return f"byte for byte the Mavris.exe of {path.name}"
+    return "no release zip holds this build"
+
+
 def main():
-    missing = app_harness.missing()
+    missing = harness.missing([harness.mavris_exe(), harness.modem_sim_exe(),
+                               harness.program("ui-inspect.exe")], display=True)
     if missing:
         print("demo: missing:\n  " + "\n  ".join(missing))
         return 1
     display = os.environ.get("DISPLAY")
-    machine = app_harness.AppMachine(LANG, display=display)
+    machine = app_harness.AppMachine(LANG, screen=display or True, tag="demo")
     try:
-        say(f"fresh Wine prefix in {machine.prefix_path} ({LANG}), "
+        say(f"program: {harness.mavris_exe()} (i686, {shipped_as()})")
+        say(f"fresh 32-bit Wine prefix in {machine.prefix_path} ({LANG}), "
             f"display {machine.display.name}" + (" (yours)" if display else " (virtual)"))
         machine.boot()
         sims = machine.add_modems([app_harness.modem(3, dial_delay=2500),
@@ -101,12 +114,12 @@ def main():
         for port, sim in sorted(machine.sims.items()):
             say(f"commands COM{port} received: {' '.join(sim.commands()) or '(none)'}")
         say(f"UserInit of COM3's modem before: {before!r}, after: {machine.user_init(0)!r}")
-        say(f"screenshots in {ui_harness.shots_dir()}")
+        say(f"screenshots in {harness.shots_dir()}")
         return 0
     finally:
         prefix = machine.prefix_path
         machine.close()
-        left = [pid for pid in app_harness.wine_processes_of(prefix)]
+        left = harness.wine_processes_of(prefix)
         say(f"simulators stopped, wineserver ended, prefix removed; Wine processes left: "
             f"{len(left)}")
 

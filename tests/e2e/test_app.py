@@ -1,4 +1,4 @@
-"""Mavris.exe as a user meets it: started under wine64 against simulated modems and driven
+"""Mavris.exe as a user meets it: started under 32-bit Wine against simulated modems and driven
 from outside (windows found and read with ui-inspect, buttons pressed, keys typed and the
 tray icon clicked with xdotool), in a German and an English run; the cases that do not depend
 on the language run in German only.
@@ -11,23 +11,20 @@ import unittest
 import app_harness
 import checks
 import expected
+import harness
 from app_harness import (SC_CLOSE, VK_ESCAPE, WM_CLOSE, WM_COMMAND, WM_ENDSESSION, WM_KEYDOWN,
                          WM_QUERYENDSESSION, WM_SYSCOMMAND, modem)
 
-PROGRAMS = [app_harness.mavris_exe(), app_harness.modem_sim_exe()]
+PROGRAMS = [harness.mavris_exe(), harness.modem_sim_exe()]
 PROBES = ["at&f\\r", "at+gmi?\\r", "at+gmm?\\r", "at+pcw?\\r", "at+gci?\\r"]
 FOREIGN = {"country": "3D"}
 SETTINGS = app_harness.SETTINGS_KEY
 
 
-class AppBase(unittest.TestCase):
-    LANG = None
-
+class AppBase(harness.MachineCase):
     @classmethod
-    def setUpClass(cls):
-        cls.m = app_harness.AppMachine(cls.LANG)
-        cls.addClassCleanup(cls.m.close)
-        cls.m.boot()
+    def make_machine(cls):
+        return app_harness.AppMachine(cls.LANG)
 
     def setUp(self):
         self.m.forget_user()
@@ -146,7 +143,7 @@ class FirstRunBase(AppBase):
         program = self.start([modem(3), modem(4, **FOREIGN)], warnings=1)
         self.assertFalse(self.visible(main := self.m.main_hwnd()))
         before = len(self.m.tool_windows())
-        second = subprocess.run([app_harness.ui_harness.wine64(), str(app_harness.mavris_exe())],
+        second = subprocess.run([harness.wine(), str(harness.mavris_exe())],
                                 env=self.m.env, timeout=30, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.assertEqual(second.returncode, 0)
