@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "modem/modem_keys.h"
 #include "modem/replies.h"
 #include "platform/registry.h"
 
@@ -191,11 +192,13 @@ void ModemInfo::ReloadModel() {
 bool ModemInfo::FindKeyByModel(const std::string& reportedModel) {
     IRegistry& registry = *m_platform.registry;
     const std::string reported = StripSpaces(reportedModel);
-    for (int i = 0; i < kMaxModemKeys; ++i) {
+    // Every subkey of the record's own layout that exists: the one sought may lie behind a
+    // hole in the numbers.
+    for (int i : ListModemKeys(registry, m_bLegacyKey)) {
         CRegKey key(registry);
         if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(i, m_bLegacyKey).c_str(),
                      reg::kQueryValue) != reg::kSuccess) {
-            return false;
+            continue;
         }
         if (ReadPort(registry, key.Get()) != m_nComPort) {
             continue;

@@ -67,7 +67,7 @@ class AppMachine(ui_harness.Desktop):
     def add_modems(self, modems, user_init="at s7=60"):
         """Registry entries and a simulator per modem; returns {port: ModemSim}."""
         entries = []
-        # Subkeys are numbered from 0 without a gap: the scan stops at the first missing one.
+        # Subkeys are numbered from 0 without a gap, as on a machine where no modem was removed.
         for index, modem in enumerate(modems):
             port = modem["port"]
             link = self.prefix_path / "dosdevices" / f"com{port}"

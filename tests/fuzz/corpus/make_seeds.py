@@ -94,7 +94,8 @@ def value(name, data, kind=SZ, legacy=False, both=False, long=False):
 
 
 def next_key(skip=0, legacy=False, both=False):
-    return bytes([3 | legacy << 4 | both << 5, skip])
+    # The entry's length says how many numbers are skipped; its bytes are not used.
+    return bytes([3 | legacy << 4 | both << 5, skip]) + bytes(skip)
 
 
 def modem(port, model=b"ORVA 56k V.92\x00", user_init=None, **layout):
@@ -111,7 +112,8 @@ REGISTRY = {
     "both_layouts": modem(b"COM1\x00", both=True) + value("AttachedTo", b"COM9\x00", legacy=True),
     "duplicate_ports": modem(b"COM3\x00") + next_key() + modem(b"COM1\x00") + next_key()
     + modem(b"COM3\x00", model=b"ORVA 56k\x00"),
-    "gap_ends_the_walk": modem(b"COM1\x00") + next_key(skip=1) + modem(b"COM4\x00"),
+    "gap_in_the_numbers": modem(b"COM1\x00") + next_key(skip=1) + modem(b"COM4\x00")
+    + next_key(skip=2, legacy=True) + modem(b"COM5\x00", legacy=True),
     "attached_to_shapes": modem(b"COM\x00") + next_key() + modem(b"LPT1") + next_key()
     + modem(b"COM 12x") + next_key() + modem(b"COM-1\x00") + next_key()
     + modem(b"COM99999999999\x00") + next_key() + modem(b"COM+7"),

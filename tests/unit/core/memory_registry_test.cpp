@@ -273,14 +273,14 @@ TEST_F(MemoryRegistryTest, DeleteKeyIsRecursiveAndInvalidatesOpenKeys) {
     m_registry.CloseKey(again);
 }
 
-TEST_F(MemoryRegistryTest, DenyWriteAllowsQueryOnly) {
+TEST_F(MemoryRegistryTest, DenyWriteAllowsReadRightsOnly) {
     m_registry.SetString(kHklm, kPath, "UserInit", "S7=60");
     m_registry.DenyWrite(kHklm, "software\\test\\key\\");
     RegKey key = 0;
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kSetValue, &key), reg::kAccessDenied);
     EXPECT_EQ(key, 0u);
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kAllAccess, &key), reg::kAccessDenied);
-    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue | 0x0008, &key),
+    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kEnumerateSubKeys | reg::kSetValue, &key),
               reg::kAccessDenied);
     EXPECT_EQ(m_registry.CreateKey(kHklm, kPath, &key), reg::kAccessDenied);
     // Creating a subkey below it needs write access to it as well.
@@ -288,7 +288,36 @@ TEST_F(MemoryRegistryTest, DenyWriteAllowsQueryOnly) {
     EXPECT_FALSE(m_registry.HasKey(kHklm, "Software\\Test\\Key\\Sub"));
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue, &key), reg::kSuccess);
     m_registry.CloseKey(key);
+    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue | reg::kEnumerateSubKeys, &key),
+              reg::kSuccess);
+    m_registry.CloseKey(key);
     EXPECT_EQ(m_registry.GetOpenKeyCount(), 0);
+}
+
+// RegEnumKeyExA: names in order, a name that does not fit leaves the buffer alone, the end.
+TEST_F(MemoryRegistryTest, EnumKeyListsTheSubkeysByIndex) {
+    for (const char* name : {"0001", "Properties", "0000"}) {
+        m_registry.AddKey(kHklm, std::string(kPath) + "\\" + name);
+    }
+    RegKey key = Open(kHklm, kPath, reg::kEnumerateSubKeys);
+    char name[5];
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        std::memset(name, 'x', sizeof(name));
+        std::uint32_t size = sizeof(name);
+        const long result = m_registry.EnumKey(key, i, name, &size);
+        names.push_back(result == reg::kSuccess ? std::string(name, size) + "/" + name
+                                                : std::to_string(result) + name[0]);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"0000/0000", "0001/0001", "234x"}));
+    std::uint32_t size = sizeof(name);
+    EXPECT_EQ(m_registry.EnumKey(key, 3, name, &size), reg::kNoMoreItems);
+    m_registry.FailEnumKey(kHklm, kPath);
+    EXPECT_EQ(m_registry.EnumKey(key, 0, name, &size), reg::kAccessDenied);
+    m_registry.CloseKey(key);
+    key = Open(kHklm, kPath, reg::kQueryValue);
+    EXPECT_EQ(m_registry.EnumKey(key, 0, name, &size), reg::kAccessDenied);
+    m_registry.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, DenyOpenRefusesEveryAccessAndOutlivesDeletion) {

@@ -216,6 +216,9 @@ public:
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override {
         return m_inner.QueryDefault(key, subKey, buf, size);
     }
+    long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override {
+        return m_inner.EnumKey(key, index, name, size);
+    }
     long CloseKey(RegKey key) override { return m_inner.CloseKey(key); }
 
 private:
@@ -289,6 +292,7 @@ struct FindCase {
     std::string reported;
     bool bFound;
     int nKeyAfter;
+    bool bLegacy = false;  // every key and the record in the legacy layout
 };
 
 class FindKeyByModelTest : public ModemInfoTest, public ::testing::WithParamInterface<FindCase> {};
@@ -296,9 +300,10 @@ class FindKeyByModelTest : public ModemInfoTest, public ::testing::WithParamInte
 TEST_P(FindKeyByModelTest, LooksForTheInstalledModelInsideTheReportedOne) {
     const FindCase& c = GetParam();
     for (const auto& [nKey, port, model] : c.keys) {
-        fake.AddModemKey(nKey, port, model);
+        fake.AddModemKey(nKey, port, model, nullptr, c.bLegacy);
     }
     ModemInfo info(fake.platform, c.nRecordKey);
+    ASSERT_EQ(info.IsLegacyKey(), c.bLegacy);
     const std::string name = info.GetName();
     EXPECT_EQ(info.FindKeyByModel(c.reported), c.bFound);
     EXPECT_EQ(info.GetKeyIndex(), c.nKeyAfter);
@@ -336,12 +341,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "ORVA 56k V.92",
                  true,
                  1},
-        FindCase{"StopsAtTheFirstGap",
+        FindCase{"LooksPastAGap",
                  {{0, "COM3", "Other"}, {1, "COM1", "x"}, {3, "COM3", "ORVA 56k"}},
                  0,
                  "ORVA 56k V.92",
-                 false,
-                 0},
+                 true,
+                 3},
+        FindCase{"LegacyLayoutLooksPastAGap",
+                 {{0, "COM3", "Other"}, {4, "COM3", "ORVA 56k"}},
+                 0,
+                 "ORVA 56k V.92",
+                 true,
+                 4,
+                 true},
         FindCase{"SubkeyWithoutModelSkipped",
                  {{0, "COM3", nullptr}, {1, "COM3", "ORVA 56k"}},
                  0,

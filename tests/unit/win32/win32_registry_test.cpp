@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -244,6 +245,29 @@ TEST_F(Win32RegistryTest, AKeyOpenedForQueryOnlyRefusesWrites) {
               m_registry.OpenKey(RegRoot::kCurrentUser, m_base.c_str(), reg::kSetValue, &writable));
     m_open.push_back(writable);
     EXPECT_EQ(reg::kSuccess, m_registry.SetValue(writable, "UserInit", reg::kSz, "x", 2));
+}
+
+TEST_F(Win32RegistryTest, EnumKeyListsEverySubkeyAndLeavesAShortBufferAlone) {
+    for (const char* name : {"\\0002", "\\Properties", "\\0000"}) {
+        Create(name);
+    }
+    RegKey key = 0;
+    ASSERT_EQ(reg::kSuccess, m_registry.OpenKey(RegRoot::kCurrentUser, m_base.c_str(),
+                                                reg::kEnumerateSubKeys, &key));
+    m_open.push_back(key);
+    std::vector<std::string> names;
+    char name[5];
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        std::memset(name, 'x', sizeof(name));
+        std::uint32_t size = sizeof(name);
+        const long result = m_registry.EnumKey(key, i, name, &size);
+        names.push_back(result == reg::kSuccess ? std::string(name, size) + "/" + name
+                                                : std::to_string(result) + name[0]);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"0000/0000", "0002/0002", "234x"}), names);
+    std::uint32_t size = sizeof(name);
+    EXPECT_EQ(reg::kNoMoreItems, m_registry.EnumKey(key, 3, name, &size));
 }
 
 TEST_F(Win32RegistryTest, QueryDefaultReadsTheUnnamedValueOfTheKeyOrASubkey) {
