@@ -118,10 +118,13 @@ int CCallWaitingControl::Apply(int nMode, int nSound, int nCallOut) {
 }
 
 int CCallWaitingControl::DialServiceCode(int nMode, int nSound) {
+    // The dialing rules' prefix counts whether or not the Extra dialog was opened in this run:
+    // behind a private exchange the code reaches the provider only with it. An empty prefix is
+    // filled from the current location as the dialog's read does; one the user set stays.
     // Only outside-line characters reach the modem: a CR, LF or ';' from the registry would
     // end the dial command early and have the rest run as commands. A prefix too long for the
     // command is refused rather than cut into another number.
-    const std::string prefix = FilterOutsideLine(m_szOutsideAccess);
+    const std::string prefix = FilterOutsideLine(GetOutsideAccess());
     if (prefix.size() > kMaxOutsideLineLength) {
         return kApplyProviderError;
     }

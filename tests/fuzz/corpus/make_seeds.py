@@ -152,8 +152,10 @@ USERINIT = {
 }
 
 
-def dial(prefix, mode=1, sound=1, registry=False, kind=SZ, repeat=False, late_ok=False):
-    setup = (mode == 2) | sound << 1 | registry << 2 | kind << 3 | repeat << 5 | late_ok << 6
+def dial(prefix, mode=1, sound=1, registry=False, kind=SZ, repeat=False, late_ok=False,
+         read_by_call=False):
+    setup = (mode == 2) | sound << 1 | registry << 2 | kind << 3 | repeat << 5 | late_ok << 6 \
+        | read_by_call << 7
     return bytes([setup]) + prefix
 
 
@@ -166,6 +168,7 @@ DIAL = {
     "from_location": dial(b"0\x00", registry=True),
     "from_location_no_nul": dial(b"9W", registry=True, kind=BINARY),
     "from_location_control": dial(b"0\r\nat&f;", registry=True),
+    "from_location_at_the_call": dial(b"0W\x00", registry=True, read_by_call=True),
     "longest_that_fits": dial(b"1" * 237),
     "one_too_long": dial(b"1" * 238),
     "past_the_field": dial(b"0,;x" * 40, repeat=True),

@@ -226,6 +226,44 @@ TEST_F(DialTest, LocationPrefixIsFilteredBeforeDialling) {
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
 
+// The prefix as it stands when "Cut the Line" is chosen: an empty one is filled from the current
+// location, also when the Extra dialog was never opened; one the user set there wins.
+struct PrefixCase {
+    const char* name;
+    const char* location;  // OutsideAccess of the current location; null: no location
+    const char* set;       // what Extra set in this run; null: never opened
+    const char* command;
+};
+
+void PrintTo(const PrefixCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DialPrefixTest : public DialTest, public ::testing::WithParamInterface<PrefixCase> {};
+
+TEST_P(DialPrefixTest, PrefixAtTheTimeOfTheCall) {
+    const PrefixCase& c = GetParam();
+    if (c.location != nullptr) {
+        m_fake.registry.SetDword(kHklm, kLocations, "CurrentID", 1);
+        m_fake.registry.SetString(kHklm, kLocations + "\\Location1", "OutsideAccess", c.location);
+    }
+    if (c.set != nullptr) {
+        m_pControl->SetOutsideAccess(c.set);
+    }
+    m_pPort->Respond(c.command, {{0, c.command}, {20, kOk}});
+    EXPECT_EQ(m_pControl->Apply(1, 1, 1), kApplyDone);
+    EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{c.command});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prefixes, DialPrefixTest,
+    ::testing::Values(PrefixCase{"LocationWithoutExtra", "0", nullptr, "atm2l3x3d0*43#,,;h\r"},
+                      PrefixCase{"EmptiedInExtra", "0W", "", "atm2l3x3d0W*43#,,;h\r"},
+                      PrefixCase{"SetInExtraWins", "0", "9", "atm2l3x3d9*43#,,;h\r"},
+                      PrefixCase{"NoLocation", nullptr, nullptr, "atm2l3x4d*43#,,;h\r"},
+                      PrefixCase{"LocationEmpty", "", nullptr, "atm2l3x4d*43#,,;h\r"}),
+    [](const ::testing::TestParamInfo<PrefixCase>& info) { return info.param.name; });
+
 // --- The channel is closed on every way out ---
 
 TEST_F(DialTest, ReadErrorClosesThePortAndPassesOn) {
