@@ -12,6 +12,8 @@
 namespace {
 
 const char* const kUserInitValue = "UserInit";
+// The longest autorun value that counts: a path of 254 characters in quotes, with its NUL.
+constexpr std::uint32_t kMaxAutorunValueSize = 257;
 
 }  // namespace
 
@@ -213,16 +215,23 @@ void CCallWaitingControl::SetAutorun(bool bOn) {
     if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kAllAccess) != reg::kSuccess) {
         return;
     }
+    if (!bOn) {
+        registry.DeleteValue(key.Get(), kAutorunValueName);
+        return;
+    }
     char path[256] = {};
     std::uint32_t length = 0;
     if (m_platform.module != nullptr) {
         length = m_platform.module->GetFileName(path, 255);
     }
-    if (bOn) {
-        registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, path, length + 1);
-    } else {
-        registry.DeleteValue(key.Get(), kAutorunValueName);
+    // Windows reads a Run value as a command line: unquoted, "C:\Program Files\..." would have
+    // it try "C:\Program.exe" first.
+    std::string command(path, length);
+    if (command.find(' ') != std::string::npos) {
+        command = '"' + command + '"';
     }
+    registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, command.c_str(),
+                      static_cast<std::uint32_t>(command.size() + 1));
 }
 
 bool CCallWaitingControl::IsAutorun() {
@@ -231,6 +240,13 @@ bool CCallWaitingControl::IsAutorun() {
     if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kQueryValue) != reg::kSuccess) {
         return false;
     }
-    char path[256] = {};
-    return RegQueryText(registry, key.Get(), kAutorunValueName, path, 255) == reg::kSuccess;
+    // The value counts whatever it names, quoted as this version writes a path with blanks or
+    // bare as earlier versions wrote every path: 255 bytes for the path and its NUL, and the
+    // two quotes around it.
+    char command[kMaxAutorunValueSize + 1] = {};
+    std::uint32_t size = kMaxAutorunValueSize;
+    if (registry.QueryValue(key.Get(), kAutorunValueName, command, &size) != reg::kSuccess) {
+        return false;
+    }
+    return size <= kMaxAutorunValueSize - 2 || command[0] == '"';
 }

@@ -414,9 +414,9 @@ protected:
 TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     m_pControl->SetAutorun(true);
 
-    std::string path = kExe;
-    std::vector<std::uint8_t> bytes(path.begin(), path.end());
-    bytes.push_back(0);  // n + 1 bytes, no quotes although the path has blanks
+    const std::string command = '"' + std::string(kExe) + '"';  // the path has blanks
+    std::vector<std::uint8_t> bytes(command.begin(), command.end());
+    bytes.push_back(0);
     EXPECT_EQ(m_fake.registry.GetValue(Root(), kRun, "ORVA_ModemOnHold"),
               (RegStoredValue{reg::kSz, bytes}));
     EXPECT_TRUE(m_fake.registry.GetValueNames(OtherRoot(), kRun).empty());
@@ -442,6 +442,22 @@ TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     const std::uint32_t all = reg::kAllAccess;
     const std::uint32_t query = reg::kQueryValue;
     EXPECT_EQ(accesses, (std::vector<std::uint32_t>{all, query, all, query, all, query}));
+}
+
+// Quoted where a blank would split the command line; both forms count when read.
+TEST_P(AutorunTest, PathWithABlankIsQuotedAndBothFormsCount) {
+    const std::string longest = "C:\\Program Files\\" + std::string(233, 'm') + ".exe";
+    ASSERT_EQ(longest.size(), 254u);
+    for (const std::string& path : {std::string("C:\\Mavris\\Mavris.exe"), longest}) {
+        m_module.SetPath(path);
+        m_pControl->SetAutorun(true);
+        const bool bBlank = path.find(' ') != std::string::npos;
+        EXPECT_EQ(m_fake.registry.GetString(Root(), kRun, "ORVA_ModemOnHold"),
+                  bBlank ? '"' + path + '"' : path);
+        EXPECT_TRUE(m_pControl->IsAutorun()) << path;
+    }
+    m_fake.registry.SetString(Root(), kRun, "ORVA_ModemOnHold", kExe);  // as written before
+    EXPECT_TRUE(m_pControl->IsAutorun());
 }
 
 TEST_P(AutorunTest, ValueUnderTheOtherRootIsNotSeen) {
