@@ -25,6 +25,12 @@ std::string BuildUserInit(const std::string& userInit, int nMode) {
         std::size_t end = rest.find(';', begin);
         rest.erase(begin, end == std::string::npos ? std::string::npos : end - begin + 1);
     }
+    // The modem driver sends the value behind an "AT" of its own. A leading "AT" of the user's
+    // was harmless there, but behind "+PCW=N;" the modem would take its 'A' for the answer
+    // command; an "AT" further on is the user's business and stays.
+    if (rest.compare(0, 2, "AT") == 0) {
+        rest.erase(0, 2);
+    }
     return "+PCW=" + std::to_string(nMode) + ";" + rest;
 }
 

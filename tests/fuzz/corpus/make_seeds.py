@@ -136,6 +136,8 @@ USERINIT = {
     "empty": userinit(2, b""),
     "plain": userinit(2, b"S7=60\x00"),
     "lower_case_and_blanks": userinit(1, b"s7=60 &k3\x00"),
+    "leading_at": userinit(1, b"at s7=60\x00"),
+    "at_before_the_setting": userinit(2, b"AT+PCW=1;ATS0=1\x00"),
     "old_setting": userinit(2, b"+PCW=1;S7=60\x00"),
     "setting_in_the_middle": userinit(1, b"S7=60+PCW=2;&K3\x00"),
     "setting_without_semicolon": userinit(2, b"S7=60+PCW=1&K3\x00"),

@@ -161,7 +161,12 @@ INSTANTIATE_TEST_SUITE_P(
             RewriteCase{"SettingAtTheEnd", "S7=60;+PCW=0", 1, "+PCW=1;S7=60;", 1},
             RewriteCase{"OnlyFirstSettingGoes", "+PCW=1;S7=60;+PCW=0", 2, "+PCW=2;S7=60;+PCW=0", 0},
             RewriteCase{"SameModeUnchanged", "+PCW=2;S7=60", 2, "+PCW=2;S7=60", 2},
-            RewriteCase{"OpenSettingTakesTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60", 2}),
+            RewriteCase{"OpenSettingTakesTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60", 2},
+            // The driver sends the value behind its own "AT": only a leading one goes.
+            RewriteCase{"LeadingAtDropped", "at s7=60", 1, "+PCW=1;S7=60", 1},
+            RewriteCase{"AtAlone", "AT", 1, "+PCW=1;", 1},
+            RewriteCase{"AtLeadingOnceTheSettingIsGone", "at+pcw=2;s7=60", 1, "+PCW=1;S7=60", 1},
+            RewriteCase{"AtElsewhereStays", "&K3;ATS0=1", 2, "+PCW=2;&K3;ATS0=1", 2}),
         ::testing::Bool()),
     [](const ::testing::TestParamInfo<std::tuple<RewriteCase, bool>>& info) {
         return std::string(std::get<0>(info.param).name) +
