@@ -19,11 +19,22 @@ constexpr std::uint32_t kMaxAutorunValueSize = 257;
 
 std::string BuildUserInit(const std::string& userInit, int nMode) {
     std::string rest = userInit;
-    // Only the first setting goes; without its ';' it takes the rest of the text with it.
-    std::size_t begin = rest.find("+PCW");
+    // Only the first setting goes, and only the setting itself: "+PCW", its '=' and its digits,
+    // and the ';' right after them when there is one. What the user wrote behind a setting
+    // without its own ';' stays, in its order.
+    const std::size_t begin = rest.find("+PCW");
     if (begin != std::string::npos) {
-        std::size_t end = rest.find(';', begin);
-        rest.erase(begin, end == std::string::npos ? std::string::npos : end - begin + 1);
+        std::size_t end = begin + 4;
+        if (end < rest.size() && rest[end] == '=') {
+            ++end;
+        }
+        while (end < rest.size() && rest[end] >= '0' && rest[end] <= '9') {
+            ++end;
+        }
+        if (end < rest.size() && rest[end] == ';') {
+            ++end;
+        }
+        rest.erase(begin, end - begin);
     }
     // The modem driver sends the value behind an "AT" of its own. A leading "AT" of the user's
     // was harmless there, but behind "+PCW=N;" the modem would take its 'A' for the answer

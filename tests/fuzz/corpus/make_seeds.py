@@ -141,6 +141,7 @@ USERINIT = {
     "old_setting": userinit(2, b"+PCW=1;S7=60\x00"),
     "setting_in_the_middle": userinit(1, b"S7=60+PCW=2;&K3\x00"),
     "setting_without_semicolon": userinit(2, b"S7=60+PCW=1&K3\x00"),
+    "setting_without_semicolon_before_one": userinit(2, b"+PCW=1&K3;X\x00"),
     "two_settings": userinit(2, b"+PCW=1;S7=60;+PCW=0\x00"),
     "setting_split_by_another": userinit(2, b"+PC+PCW=1;W=0\x00"),
     "legacy_layout": userinit(1, b"+pcw=2;\x00", layout=1),

@@ -161,7 +161,11 @@ INSTANTIATE_TEST_SUITE_P(
             RewriteCase{"SettingAtTheEnd", "S7=60;+PCW=0", 1, "+PCW=1;S7=60;", 1},
             RewriteCase{"OnlyFirstSettingGoes", "+PCW=1;S7=60;+PCW=0", 2, "+PCW=2;S7=60;+PCW=0", 0},
             RewriteCase{"SameModeUnchanged", "+PCW=2;S7=60", 2, "+PCW=2;S7=60", 2},
-            RewriteCase{"OpenSettingTakesTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60", 2},
+            // Only the setting itself goes, with the ';' right after it when there is one.
+            RewriteCase{"OpenSettingKeepsTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60&K3", 2},
+            RewriteCase{"OpenSettingBeforeASemicolon", "+PCW=1&K3;X", 2, "+PCW=2;&K3;X", 2},
+            RewriteCase{"AllItsDigits", "+PCW=12&K3", 1, "+PCW=1;&K3", 1},
+            RewriteCase{"SettingWithoutEquals", "+PCW;S0=1", 1, "+PCW=1;S0=1", 1},
             // The driver sends the value behind its own "AT": only a leading one goes.
             RewriteCase{"LeadingAtDropped", "at s7=60", 1, "+PCW=1;S7=60", 1},
             RewriteCase{"AtAlone", "AT", 1, "+PCW=1;", 1},
