@@ -241,6 +241,11 @@ void CCallWaitingControl::SetAutorun(bool bOn) {
     if (m_platform.module != nullptr) {
         length = m_platform.module->GetFileName(path, 255);
     }
+    if (length >= 255) {
+        // The path did not fit and came back cut: as a command line it would name another
+        // program, or none. Nothing is written rather than that.
+        return;
+    }
     // Windows reads a Run value as a command line: unquoted, "C:\Program Files\..." would have
     // it try "C:\Program.exe" first.
     std::string command(path, length);

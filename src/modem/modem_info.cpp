@@ -18,9 +18,13 @@ enum class ValueRead { kAbsent, kPresent, kTooLong };
 
 ValueRead ReadText(IRegistry& registry, RegKey key, const char* name, std::string* text) {
     char buffer[kValueBufferSize] = {};
-    long result = RegQueryText(registry, key, name, buffer, kValueCapacity);
+    std::uint32_t size = kValueCapacity;
+    long result = registry.QueryValue(key, name, buffer, &size);
     if (result == reg::kSuccess) {
-        *text = buffer;
+        // The text ends at its NUL or with the bytes stored, whichever comes first: a value of
+        // 255 bytes without a NUL is read to its end and never past it.
+        const std::string_view stored(buffer, size);
+        *text = stored.substr(0, stored.find('\0'));
         return ValueRead::kPresent;
     }
     return result == reg::kMoreData ? ValueRead::kTooLong : ValueRead::kAbsent;

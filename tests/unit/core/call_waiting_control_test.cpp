@@ -325,6 +325,11 @@ TEST_F(CallWaitingControlTest, SetOutsideAccessReplacesWithoutTouchingTheRegistr
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "00W");
     m_pControl->SetOutsideAccess("9");
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "9");
+    // Longer than the 1,024-byte field: kept to the 1,023 characters that fit with the NUL.
+    m_pControl->SetOutsideAccess(std::string(1023, '1'));
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), std::string(1023, '1'));
+    m_pControl->SetOutsideAccess(std::string(1024, '2') + "-");
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), std::string(1023, '2'));
     EXPECT_EQ(m_fake.registry.GetCallCount(), calls);
 
     // Emptied, the next request goes back to the location.
@@ -467,6 +472,15 @@ TEST_P(AutorunTest, PathWithABlankIsQuotedAndBothFormsCount) {
     }
     m_fake.registry.SetString(Root(), kRun, "ORVA_ModemOnHold", kExe);  // as written before
     EXPECT_TRUE(m_pControl->IsAutorun());
+
+    // A path of 255 characters or more does not fit: cut, it would name another program.
+    for (std::size_t length : {255, 300}) {
+        m_fake.registry.DeleteValue(Root(), kRun, "ORVA_ModemOnHold");
+        m_module.SetPath("C:\\Program Files\\" + std::string(length - 17, 'm'));
+        m_pControl->SetAutorun(true);
+        EXPECT_EQ(m_fake.registry.GetValue(Root(), kRun, "ORVA_ModemOnHold"), std::nullopt);
+        EXPECT_FALSE(m_pControl->IsAutorun());
+    }
 }
 
 TEST_P(AutorunTest, ValueUnderTheOtherRootIsNotSeen) {
