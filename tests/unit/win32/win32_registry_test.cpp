@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -248,26 +247,21 @@ TEST_F(Win32RegistryTest, AKeyOpenedForQueryOnlyRefusesWrites) {
 }
 
 TEST_F(Win32RegistryTest, EnumKeyListsEverySubkeyAndLeavesAShortBufferAlone) {
-    for (const char* name : {"\\0002", "\\Properties", "\\0000"}) {
-        Create(name);
-    }
+    Create("\\Properties");
+    Create("\\0002");
     RegKey key = 0;
     ASSERT_EQ(reg::kSuccess, m_registry.OpenKey(RegRoot::kCurrentUser, m_base.c_str(),
                                                 reg::kEnumerateSubKeys, &key));
     m_open.push_back(key);
-    std::vector<std::string> names;
-    char name[5];
+    std::string listed;
     for (std::uint32_t i = 0; i < 3; ++i) {
-        std::memset(name, 'x', sizeof(name));
+        char name[5] = {'x'};
         std::uint32_t size = sizeof(name);
         const long result = m_registry.EnumKey(key, i, name, &size);
-        names.push_back(result == reg::kSuccess ? std::string(name, size) + "/" + name
-                                                : std::to_string(result) + name[0]);
+        listed += std::to_string(result) + ":" + name + ":" + std::to_string(size) + " ";
     }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"0000/0000", "0002/0002", "234x"}), names);
-    std::uint32_t size = sizeof(name);
-    EXPECT_EQ(reg::kNoMoreItems, m_registry.EnumKey(key, 3, name, &size));
+    // Wine lists them in the order of their names; "Properties" does not fit the buffer.
+    EXPECT_EQ("0:0002:4 234:x:5 259:x:5 ", listed);
 }
 
 TEST_F(Win32RegistryTest, QueryDefaultReadsTheUnnamedValueOfTheKeyOrASubkey) {
