@@ -12,16 +12,35 @@
 namespace {
 
 const char* const kUserInitValue = "UserInit";
+// The longest autorun value that counts: a path of 254 characters in quotes, with its NUL.
+constexpr std::uint32_t kMaxAutorunValueSize = 257;
 
 }  // namespace
 
 std::string BuildUserInit(const std::string& userInit, int nMode) {
     std::string rest = userInit;
-    // Only the first setting goes; without its ';' it takes the rest of the text with it.
-    std::size_t begin = rest.find("+PCW");
+    // Only the first setting goes, and only the setting itself: "+PCW", its '=' and its digits,
+    // and the ';' right after them when there is one. What the user wrote behind a setting
+    // without its own ';' stays, in its order.
+    const std::size_t begin = rest.find("+PCW");
     if (begin != std::string::npos) {
-        std::size_t end = rest.find(';', begin);
-        rest.erase(begin, end == std::string::npos ? std::string::npos : end - begin + 1);
+        std::size_t end = begin + 4;
+        if (end < rest.size() && rest[end] == '=') {
+            ++end;
+        }
+        while (end < rest.size() && rest[end] >= '0' && rest[end] <= '9') {
+            ++end;
+        }
+        if (end < rest.size() && rest[end] == ';') {
+            ++end;
+        }
+        rest.erase(begin, end - begin);
+    }
+    // The modem driver sends the value behind an "AT" of its own. A leading "AT" of the user's
+    // was harmless there, but behind "+PCW=N;" the modem would take its 'A' for the answer
+    // command; an "AT" further on is the user's business and stays.
+    if (rest.compare(0, 2, "AT") == 0) {
+        rest.erase(0, 2);
     }
     return "+PCW=" + std::to_string(nMode) + ";" + rest;
 }
@@ -118,10 +137,13 @@ int CCallWaitingControl::Apply(int nMode, int nSound, int nCallOut) {
 }
 
 int CCallWaitingControl::DialServiceCode(int nMode, int nSound) {
+    // The dialing rules' prefix counts whether or not the Extra dialog was opened in this run:
+    // behind a private exchange the code reaches the provider only with it. An empty prefix is
+    // filled from the current location as the dialog's read does; one the user set stays.
     // Only outside-line characters reach the modem: a CR, LF or ';' from the registry would
     // end the dial command early and have the rest run as commands. A prefix too long for the
     // command is refused rather than cut into another number.
-    const std::string prefix = FilterOutsideLine(m_szOutsideAccess);
+    const std::string prefix = FilterOutsideLine(GetOutsideAccess());
     if (prefix.size() > kMaxOutsideLineLength) {
         return kApplyProviderError;
     }
@@ -210,16 +232,28 @@ void CCallWaitingControl::SetAutorun(bool bOn) {
     if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kAllAccess) != reg::kSuccess) {
         return;
     }
+    if (!bOn) {
+        registry.DeleteValue(key.Get(), kAutorunValueName);
+        return;
+    }
     char path[256] = {};
     std::uint32_t length = 0;
     if (m_platform.module != nullptr) {
         length = m_platform.module->GetFileName(path, 255);
     }
-    if (bOn) {
-        registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, path, length + 1);
-    } else {
-        registry.DeleteValue(key.Get(), kAutorunValueName);
+    if (length >= 255) {
+        // The path did not fit and came back cut: as a command line it would name another
+        // program, or none. Nothing is written rather than that.
+        return;
     }
+    // Windows reads a Run value as a command line: unquoted, "C:\Program Files\..." would have
+    // it try "C:\Program.exe" first.
+    std::string command(path, length);
+    if (command.find(' ') != std::string::npos) {
+        command = '"' + command + '"';
+    }
+    registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, command.c_str(),
+                      static_cast<std::uint32_t>(command.size() + 1));
 }
 
 bool CCallWaitingControl::IsAutorun() {
@@ -228,6 +262,13 @@ bool CCallWaitingControl::IsAutorun() {
     if (key.Open(GetAutorunRoot(), kAutorunKeyPath, reg::kQueryValue) != reg::kSuccess) {
         return false;
     }
-    char path[256] = {};
-    return RegQueryText(registry, key.Get(), kAutorunValueName, path, 255) == reg::kSuccess;
+    // The value counts whatever it names, quoted as this version writes a path with blanks or
+    // bare as earlier versions wrote every path: 255 bytes for the path and its NUL, and the
+    // two quotes around it.
+    char command[kMaxAutorunValueSize + 1] = {};
+    std::uint32_t size = kMaxAutorunValueSize;
+    if (registry.QueryValue(key.Get(), kAutorunValueName, command, &size) != reg::kSuccess) {
+        return false;
+    }
+    return size <= kMaxAutorunValueSize - 2 || command[0] == '"';
 }

@@ -28,7 +28,8 @@ inline constexpr const char* kAutorunValueName = "ORVA_ModemOnHold";
 inline constexpr const char* kLocationsKeyPath =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations";
 
-// The user-init text with its first "+PCW" setting replaced by "+PCW=<mode>;" in front.
+// The user-init text with its first "+PCW" setting replaced by "+PCW=<mode>;" in front, and
+// without the "AT" that the rest may begin with.
 std::string BuildUserInit(const std::string& userInit, int nMode);
 // The provider dial command for the mode and speaker setting; prefix must already hold only
 // outside-line characters (FilterOutsideLine).

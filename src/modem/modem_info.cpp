@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "modem/modem_keys.h"
 #include "modem/replies.h"
 #include "platform/registry.h"
 
@@ -17,9 +18,13 @@ enum class ValueRead { kAbsent, kPresent, kTooLong };
 
 ValueRead ReadText(IRegistry& registry, RegKey key, const char* name, std::string* text) {
     char buffer[kValueBufferSize] = {};
-    long result = RegQueryText(registry, key, name, buffer, kValueCapacity);
+    std::uint32_t size = kValueCapacity;
+    long result = registry.QueryValue(key, name, buffer, &size);
     if (result == reg::kSuccess) {
-        *text = buffer;
+        // The text ends at its NUL or with the bytes stored, whichever comes first: a value of
+        // 255 bytes without a NUL is read to its end and never past it.
+        const std::string_view stored(buffer, size);
+        *text = stored.substr(0, stored.find('\0'));
         return ValueRead::kPresent;
     }
     return result == reg::kMoreData ? ValueRead::kTooLong : ValueRead::kAbsent;
@@ -191,11 +196,13 @@ void ModemInfo::ReloadModel() {
 bool ModemInfo::FindKeyByModel(const std::string& reportedModel) {
     IRegistry& registry = *m_platform.registry;
     const std::string reported = StripSpaces(reportedModel);
-    for (int i = 0; i < kMaxModemKeys; ++i) {
+    // Every subkey of the record's own layout that exists: the one sought may lie behind a
+    // hole in the numbers.
+    for (int i : ListModemKeys(registry, m_bLegacyKey)) {
         CRegKey key(registry);
         if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(i, m_bLegacyKey).c_str(),
                      reg::kQueryValue) != reg::kSuccess) {
-            return false;
+            continue;
         }
         if (ReadPort(registry, key.Get()) != m_nComPort) {
             continue;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "modem/modem_keys.h"
 #include "modem/replies.h"
 
 CModemList::CModemList(const Platform& platform, ICountryWarningSink* pSink)
@@ -10,7 +11,19 @@ CModemList::CModemList(const Platform& platform, ICountryWarningSink* pSink)
 CModemList::~CModemList() = default;
 
 void CModemList::LoadRegEntries() {
-    for (int i = 0; i < kMaxModemKeys && m_nCount < kCapacity; ++i) {
+    // The subkeys that exist, in either layout: uninstalling a modem leaves a hole in the
+    // numbers, and the modems behind it count as much as those before.
+    std::vector<int> keys;
+    try {
+        keys = ListModemKeysOfBothLayouts(*m_platform.registry);
+    } catch (...) {
+        m_platform.log->Write("*** Load reg entries \n");
+        return;
+    }
+    for (int i : keys) {
+        if (m_nCount >= kCapacity) {
+            return;
+        }
         std::unique_ptr<ModemInfo> pInfo;
         try {
             pInfo = std::make_unique<ModemInfo>(m_platform, i);
@@ -19,10 +32,7 @@ void CModemList::LoadRegEntries() {
             return;
         }
         const int nPort = pInfo->GetComPort();
-        if (nPort == -1) {
-            // The numbering has a gap here: no subkey further up is looked at.
-            return;
-        }
+        // -1: the subkey went away since it was listed, or it was only a number to try.
         if (nPort <= 0) {
             continue;
         }

@@ -18,10 +18,12 @@ constexpr long kAccessDenied = 5;
 constexpr long kInvalidHandle = 6;
 constexpr long kWriteFault = 29;
 constexpr long kMoreData = 234;
+constexpr long kNoMoreItems = 259;
 
 // Access masks (REGSAM).
 constexpr std::uint32_t kQueryValue = 0x0001;
 constexpr std::uint32_t kSetValue = 0x0002;
+constexpr std::uint32_t kEnumerateSubKeys = 0x0008;
 constexpr std::uint32_t kAllAccess = 0xF003F;
 
 // Value types.
@@ -50,6 +52,12 @@ public:
     // RegQueryValueA: the default (unnamed) value of subKey below key (subKey may be null or
     // empty for the key itself). *size is the capacity in bytes, the text is zero-terminated.
     virtual long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) = 0;
+    // RegEnumKeyExA: the name of subkey number index of key, which must be open with
+    // kEnumerateSubKeys. On entry *size is the capacity of name in characters, its NUL
+    // included; on success it holds the name's length without the NUL. A name that does not
+    // fit fails with kMoreData and leaves name untouched; an index past the last subkey fails
+    // with kNoMoreItems.
+    virtual long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) = 0;
     // RegCloseKey.
     virtual long CloseKey(RegKey key) = 0;
 };

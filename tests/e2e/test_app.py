@@ -125,7 +125,7 @@ class FirstRunBase(AppBase):
         self.mode_change(32775)
         self.assertEqual(self.dialled(3), ["atm2l3x4d*43#,,;h\\r"])
         self.assertEqual(self.dialled(4), [])
-        self.assertEqual(self.m.user_init(0), "+PCW=1;ATS7=60")
+        self.assertEqual(self.m.user_init(0), "+PCW=1;S7=60")
         self.assertEqual(self.m.modem_menu_marks(), {32774: False, 32775: True})
 
         # Escape, the close box and Alt+F4 hide the dialog; the tray's "Open" shows it.
@@ -174,7 +174,7 @@ class BehaviourDe(AppBase):
         self.mode_change(32775, error_box=148)
         self.assertEqual(self.dialled(5), ["atm2l3x4d*43#,,;h\\r"])
         self.assertEqual(self.dialled(3), [])
-        self.assertEqual(self.m.user_init(1), "+PCW=1;ATS7=60")
+        self.assertEqual(self.m.user_init(1), "+PCW=1;S7=60")
 
         # Speaker off, then "Stay Connected": the dial command switches the speaker off.
         self.m.choose_from_tray(32771)
@@ -189,7 +189,7 @@ class BehaviourDe(AppBase):
         self.m.reg("add", SETTINGS, "/v", "CallOut", "/t", "REG_DWORD", "/d", "0", "/f")
         self.mode_change(32775)
         self.assertEqual(len(self.dialled(5)), 2)
-        self.assertEqual(self.m.user_init(1), "+PCW=1;ATS7=60")
+        self.assertEqual(self.m.user_init(1), "+PCW=1;S7=60")
 
     def test_while_a_command_runs_the_tray_starts_nothing(self):
         program = self.start([modem(3, dial_delay=4000)])
@@ -240,7 +240,7 @@ class BehaviourDe(AppBase):
         self.m.post(main, WM_COMMAND, 32772)
         self.assertEqual(program.wait(timeout=30), 0)
         self.assertEqual(self.dialled(3)[-1], "atm2l3x4d#43#,,;h\\r")
-        self.assertEqual(self.m.user_init(0), "+PCW=2;ATS7=60")
+        self.assertEqual(self.m.user_init(0), "+PCW=2;S7=60")
 
     def test_the_session_ends_inside_the_tray_menu(self):
         program = self.start([modem(3)])

@@ -109,9 +109,9 @@ class ApplyTest(unittest.TestCase):
     def test_cut_the_line_dials_the_activation_code_and_rewrites_user_init(self):
         cases = [
             # old UserInit, new UserInit
-            ("at s7=60 l2", "+PCW=1;ATS7=60L2"),
+            ("at s7=60 l2", "+PCW=1;S7=60L2"),
             # An old setting in the middle goes together with its ';'.
-            ("at s7=60 +pcw=2; &k3", "+PCW=1;ATS7=60&K3"),
+            ("at s7=60 +pcw=2; &k3", "+PCW=1;S7=60&K3"),
             # No value at all: the setting alone.
             (None, "+PCW=1;"),
         ]
@@ -252,7 +252,7 @@ class ApplyTest(unittest.TestCase):
 
         self.machine.import_reg(machine_reg_text(3, "at s7=60 +pcw=1; &k3"))
         self.assertEqual((0, False), run("--write-userinit", "0", "2"))
-        self.assertEqual("+PCW=2;ATS7=60&K3", self.stored_user_init())
+        self.assertEqual("+PCW=2;S7=60&K3", self.stored_user_init())
         self.assertEqual((1, False), run("--write-userinit", "7", "1"))  # no such subkey
         before = self.export_key(MODEM_CLASS_KEY)
         for args in ([], ["0"], ["0", "1", "2"], ["0", "3"], ["255", "1"], ["0", "+PCW=1;ATZ"],

@@ -23,7 +23,7 @@ INFO = "info"  # no modem left: the info dialog, then the program ends
 
 Case = namedtuple("Case", "name modems user_init command boxes after dialled settings location "
                           "deny hold extra first_run",
-                  defaults=(["at s7=60"], CUT, (135,), "+PCW=1;ATS7=60", [LOUD_CUT], SETTINGS,
+                  defaults=(["at s7=60"], CUT, (135,), "+PCW=1;S7=60", [LOUD_CUT], SETTINGS,
                             None, (), None, None, False))
 GOOD = [modem(3)]
 
@@ -49,9 +49,9 @@ REGISTRY_CASES = [
     Case("user_init_255", GOOD, user_init=[("S7=60&K3" * 32)[:255]], boxes=(147, 135),
          after=None, dialled=[]),
     Case("user_init_two_settings", GOOD, user_init=["at+pcw=1;s7=60;+pcw=0"], command=STAY,
-         after="+PCW=2;ATS7=60;+PCW=0", dialled=["atm2l3x4d#43#,,;h\\r"]),
+         after="+PCW=2;S7=60;+PCW=0", dialled=["atm2l3x4d#43#,,;h\\r"]),
     Case("user_init_non_ascii", GOOD, user_init=["at s7=60 \xe4\xdf\u20ac"],
-         after="+PCW=1;ATS7=60\xe4\xdf\u20ac"),
+         after="+PCW=1;S7=60\xe4\xdf\u20ac"),
     Case("modem_key_not_writable", GOOD, boxes=(147, 135), after=None, dialled=[],
          deny=[("HKLM", MODEM_CLASS_KEY + r"\0000", DENY_WRITE)]),
     # The prefix of the current location (2) through Extra: only dialling characters reach the

@@ -82,12 +82,13 @@ class InstallerEn(harness.MachineCase):
                             ("UninstallString", f'"{INSTALL_DIR}\\uninstall.exe"')]:
             self.assertEqual(m.reg_value(UNINSTALL_KEY, name), value, name)
 
-        # The installed tool's first run registers it to start with Windows. An entry of
-        # the legacy modem layout's place is set by hand: the uninstaller clears both.
+        # The installed tool's first run registers it to start with Windows, its path quoted
+        # for the blank in "Program Files". An entry of the legacy modem layout's place is set
+        # by hand, unquoted as earlier versions wrote it: the uninstaller clears both.
         m.add_modems([modem(3)])
         m.program = m.start(exe)
         self.assertIsNotNone(m.tray_icon_position(timeout=60), "tray icon after the scan")
-        self.assertEqual(m.reg_value(RUN_KEY, "ORVA_ModemOnHold"), exe)
+        self.assertEqual(m.reg_value(RUN_KEY, "ORVA_ModemOnHold"), f'"{exe}"')
         m.reg("add", MACHINE_RUN_KEY, "/v", "ORVA_ModemOnHold", "/d", exe, "/f")
 
         # While the tool runs, setup and uninstaller refuse (silently: they cannot ask).

@@ -21,7 +21,7 @@ class ScanTest(unittest.TestCase):
     """Several modems: a supported German one, a supported one set up for another country, a
     silent port, a modem of another maker, a subkey without a port, a second subkey on a
     port already taken, a subkey that exists only in the legacy layout, then a gap in the
-    subkey numbers with a supported modem behind it."""
+    subkey numbers (a modem uninstalled) with a supported modem behind it."""
 
     @classmethod
     def setUpClass(cls):
@@ -34,7 +34,7 @@ class ScanTest(unittest.TestCase):
             6: machine.add_modem(6, silent=1),                 # never answers
             5: machine.add_modem(5, maker="HAYES", model="Accura 56k"),
             8: machine.add_modem(8),                           # legacy layout, German
-            7: machine.add_modem(7),                           # behind the gap: never read
+            7: machine.add_modem(7),                           # behind the gap
         }
         machine.import_reg(modem_reg_text([
             {"index": 0, "AttachedTo": "COM3", "Model": MODEL, "UserInit": "at s7=60 l2"},
@@ -56,7 +56,8 @@ class ScanTest(unittest.TestCase):
             ["warning\t1\tORVA 56k V.92 (COM4)",
              "modem\t0\tORVA 56k V.92 (COM3)\t0\tATS7=60L2",
              "modem\t1\tORVA 56k V.92 (COM8)\t6\t&K3",
-             "count\t2"],
+             "modem\t2\tORVA 56k V.92 (COM7)\t8\t",
+             "count\t3"],
             [line for _, line in self.lines], self.stderr)
 
     def test_the_warning_is_printed_while_the_scan_goes_on(self):
@@ -79,7 +80,7 @@ class ScanTest(unittest.TestCase):
             # The maker check fails: the port is closed before the model is asked for.
             5: ["at&f\\r", "at+gmi?\\r"],
             8: FULL_PROBE,
-            7: [],
+            7: FULL_PROBE,
         }
         for port, commands in expected.items():
             with self.subTest(port=port):
@@ -90,7 +91,7 @@ class ScanTest(unittest.TestCase):
         for _, port, _ in sorted(self.clock.events):
             if port not in order:
                 order.append(port)
-        self.assertEqual([3, 4, 6, 5, 8], order)
+        self.assertEqual([3, 4, 6, 5, 8, 7], order)
 
     def test_the_silent_modem_is_given_up_after_about_two_seconds(self):
         # 200 ms pause after the reset, then a read of 8 bytes with its total time-out of

@@ -8,7 +8,8 @@
 // modem reports to FindKeyByModel.
 //
 // Every record, the list that the walk builds and the subkey look-up are checked against what
-// the registry holds: port, layout, name, "UserInit", the walk's gaps and duplicates.
+// the registry holds: port, layout, name, "UserInit", the duplicates, and the subkeys behind
+// a gap, which the walk and the look-up must reach too.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -140,17 +141,16 @@ void CheckRecord(const ModemInfo& info, const RegistryModel& model, int n) {
     FUZZ_CHECK((info.GetUserInitStatus() == UserInitStatus::kTooLong) == bTooLong);
 }
 
-// FindKeyByModel: the first subkey on the record's port, in its layout and before the first
-// gap, whose "Model" without blanks lies inside the reported model without blanks.
+// FindKeyByModel: the first subkey on the record's port, in its layout and past any gap,
+// whose "Model" without blanks lies inside the reported model without blanks.
 int ExpectedKeyByModel(const RegistryModel& model, const ModemInfo& info,
                        const std::string& reported) {
     const int nLayout = info.IsLegacyKey() ? 1 : 0;
-    for (int i = 0; i < kMaxModemKeys; ++i) {
-        auto it = model.find(i);
-        if (it == model.end() || !it->second[nLayout].bExists) {
-            return -1;
+    for (const auto& [i, layouts] : model) {
+        const KeyContent& key = layouts[nLayout];
+        if (i >= kMaxModemKeys || !key.bExists) {
+            continue;
         }
-        const KeyContent& key = it->second[nLayout];
         const std::optional<std::string> installed = ReadText(key, "Model");
         if (ExpectedPort(key) == info.GetComPort() && installed &&
             StripSpaces(reported).find(StripSpaces(*installed)) != std::string::npos) {
@@ -167,9 +167,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RegistryModel model;
     const std::string reported = BuildRegistry(fuzz::AsText(data, size), fake.registry, model);
 
-    // The walk: up to the first gap, ports above 0, the lowest subkey of each port.
+    // The walk: every subkey that exists, past any gap, ports above 0, the lowest subkey of
+    // each port.
     std::vector<std::pair<int, int>> expected;  // subkey, port
-    for (int n = 0; n < kMaxModemKeys && ExpectedLayout(model, n) >= 0; ++n) {
+    for (int n = 0; n < kMaxModemKeys; ++n) {
+        if (ExpectedLayout(model, n) < 0) {
+            continue;
+        }
         const int nPort = ExpectedPort(model.at(n)[ExpectedLayout(model, n)]);
         bool bTaken = false;
         for (const auto& [nKey, nTaken] : expected) {

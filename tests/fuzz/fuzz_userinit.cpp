@@ -3,12 +3,15 @@
 // the modem's key (bits 2-3: class-GUID, legacy, both with another value in the legacy one),
 // whether the value exists (bit 4) and its type (bits 5-6); the rest are the value's bytes.
 //
-// Properties: the new value starts with "+PCW=N;", keeps every character of the old one
-// outside the first setting that it removes, is never longer than the record can read back,
-// lands in the subkey the record reads, and setting it twice changes nothing. A value that is
-// too long to read, or whose rewrite would be, stays as it was. GetMode afterwards returns N,
-// unless the kept rest of the old value still holds a setting that GetMode looks for before N
-// ("+PCW=0" before 1 and 2, "+PCW=1" before 2): its searches go by mode, not by position.
+// Properties: the new value starts with "+PCW=N;", keeps every character of the old one, in
+// order, outside the first setting ("+PCW", its '=', digits and ';', no more) that it removes
+// and an "AT" that the rest then begins with, is never longer than the record can read back,
+// lands in the subkey the record reads, and setting it twice changes nothing (but a second
+// leading "AT"). A value that is too long to read, or whose rewrite would be, stays as it
+// was. GetMode afterwards returns N, unless the kept rest of the old value still holds a
+// setting that GetMode looks for before N ("+PCW=0" before 1 and 2, "+PCW=1" before 2): its
+// searches go by mode, not by position.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,14 +24,27 @@ namespace {
 
 constexpr std::uint32_t kTypes[] = {reg::kSz, 2 /* REG_EXPAND_SZ */, reg::kBinary, reg::kDword};
 
-// The old value with the first "+PCW" setting taken out: through its ';', or to the end.
-std::string KeptRest(const std::string& old) {
+// The old value with the first "+PCW" setting taken out: "+PCW", an '=', the digits and a ';'
+// each where they follow, nothing else.
+std::string WithoutFirstSetting(const std::string& old) {
     const std::size_t begin = old.find("+PCW");
     if (begin == std::string::npos) {
         return old;
     }
-    const std::size_t end = old.find(';', begin);
-    return old.substr(0, begin) + (end == std::string::npos ? "" : old.substr(end + 1));
+    std::string_view after = std::string_view(old).substr(begin + 4);
+    after.remove_prefix(after.starts_with('=') ? 1 : 0);
+    after.remove_prefix(std::min(after.find_first_not_of("0123456789"), after.size()));
+    after.remove_prefix(after.starts_with(';') ? 1 : 0);
+    return old.substr(0, begin) + std::string(after);
+}
+
+std::string WithoutLeadingAt(const std::string& text) {
+    return text.starts_with("AT") ? text.substr(2) : text;
+}
+
+// What stays of the old value behind the new setting.
+std::string KeptRest(const std::string& old) {
+    return WithoutLeadingAt(WithoutFirstSetting(old));
 }
 
 int ExpectedMode(const std::string& rest, int nMode) {
@@ -104,8 +120,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(modem.GetUserInit() == built);
         FUZZ_CHECK(modem.ReadUserInit() == built);
         FUZZ_CHECK(callWaiting.GetMode() == ExpectedMode(KeptRest(old), nMode));
+        // Setting the same mode again changes nothing, but where the rest began with "AT"
+        // twice: the second is now the leading one, and goes too.
+        const std::string again = prefix + WithoutLeadingAt(built.substr(prefix.size()));
         FUZZ_CHECK(callWaiting.WriteUserInit(nMode) == kApplyDone);
-        FUZZ_CHECK(Stored(fake, bLegacy) == after);
+        FUZZ_CHECK(modem.ReadUserInit() == again);
+        FUZZ_CHECK(again != built || Stored(fake, bLegacy) == after);
     }
     FUZZ_CHECK(fake.registry.GetOpenKeyCount() == 0);
     FUZZ_CHECK(fake.log.GetLines().empty());

@@ -15,8 +15,9 @@ inline constexpr const char* kApplyUsage =
     "  --apply MODE [--sound 0|1] [--callout 0|1] [--prefix TEXT | --location]\n"
     "      after the scan, set MODE (1 Cut the Line, 2 Stay Connected, 0) on the first\n"
     "      supported modem as the tool does, then print the result and the UserInit value.\n"
-    "      Speaker and provider call default to 1; the outside-line prefix is TEXT, the\n"
-    "      current telephony location's, or none.\n";
+    "      Speaker and provider call default to 1; the outside-line prefix is TEXT, else\n"
+    "      the current telephony location's (--location reads it before the change, as\n"
+    "      the Extra dialog does), or none.\n";
 
 struct ApplyArgs {
     enum class Prefix { kNone, kText, kLocation };

@@ -77,7 +77,8 @@ public:
     // Opening fails with this last error (0: opens normally).
     void FailOpen(std::uint32_t error);
     // The call fails with this last error after nPassFirst more successful calls, for nTimes
-    // calls (-1: from then on). An error of 0 makes the call fail without a last error.
+    // calls (-1: from then on). An error of 0 makes the call fail without setting a last
+    // error: whatever was there stays.
     void Fail(FakeCall call, std::uint32_t error = fake_serial::kErrorGenFailure,
               int nPassFirst = 0, int nTimes = -1);
     void ClearFaults();

@@ -62,7 +62,7 @@ public:
         bool bFailAfter = m_port.TakeFault(FakeCall::kReadAfterData, &error);
         *received = m_port.ReadLocked(static_cast<char*>(buffer), size);
         if (bFailAfter) {
-            m_ports.SetLastError(error);
+            SetLastError(error);
             return false;
         }
         return true;
@@ -87,10 +87,18 @@ private:
         m_port.m_calls.push_back(call);
         std::uint32_t error = 0;
         if (m_port.TakeFault(call, &error)) {
-            m_ports.SetLastError(error);
+            SetLastError(error);
             return true;
         }
         return false;
+    }
+
+    // A call that fails without an error of its own leaves the last error as it was, as a
+    // Win32 call does that does not set one: only the caller's own reset can clear it.
+    void SetLastError(std::uint32_t error) {
+        if (error != 0) {
+            m_ports.SetLastError(error);
+        }
     }
 
     CFakeSerialPorts& m_ports;

@@ -59,6 +59,8 @@ public:
                   std::uint32_t size) override;
     long DeleteValue(RegKey key, const char* name) override;
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override;
+    // Subkeys are listed in the order of their names, ignoring case.
+    long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override;
     long CloseKey(RegKey key) override;
 
     // Set-up. Keys are created with their parents as needed. A null or empty value name
@@ -86,15 +88,18 @@ public:
     std::vector<std::string> GetValueNames(RegRoot root, const std::string& path) const;
 
     // Faults, attached to the key path (they stay when the key is deleted and created again).
-    // The key opens only with KEY_QUERY_VALUE; any other access, CreateKey included, is denied.
+    // The key opens only with read rights (KEY_QUERY_VALUE, KEY_ENUMERATE_SUB_KEYS); any other
+    // access, CreateKey included, is denied.
     void DenyWrite(RegRoot root, const std::string& path);
     // The key does not open at all, neither by OpenKey nor by CreateKey.
     void DenyOpen(RegRoot root, const std::string& path);
     // SetValue of this value name on this key fails with kWriteFault and changes nothing.
     void FailSetValue(RegRoot root, const std::string& path, const std::string& name);
+    // EnumKey on this key fails with kAccessDenied, whatever the index.
+    void FailEnumKey(RegRoot root, const std::string& path);
     void ClearFaults();
     // Behaves as for a standard user on Windows Vista and later: below HKEY_LOCAL_MACHINE a
-    // key opens only with KEY_QUERY_VALUE, and CreateKey there is denied.
+    // key opens only with read rights, and CreateKey there is denied.
     void SetStandardUser(bool bOn);
 
     // Counters: keys open right now, and every IRegistry call made so far.
@@ -131,5 +136,6 @@ private:
     std::set<std::string> m_denyWrite;
     std::set<std::string> m_denyOpen;
     std::set<std::pair<std::string, std::string>> m_failSetValue;
+    std::set<std::string> m_failEnumKey;
     bool m_bStandardUser = false;
 };

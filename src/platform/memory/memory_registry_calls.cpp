@@ -1,11 +1,20 @@
 // CMemoryRegistry: the IRegistry calls, with the results the Win32 registry gives.
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_registry_node.h"
 
 using memreg::Lower;
 using memreg::ValueKey;
+
+namespace {
+
+// What a key that may not be written still opens with: a standard user's KEY_READ.
+constexpr std::uint32_t kReadRights = reg::kQueryValue | reg::kEnumerateSubKeys;
+
+}  // namespace
 
 long CMemoryRegistry::OpenKey(RegRoot root, const char* path, std::uint32_t access, RegKey* key) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -23,7 +32,7 @@ long CMemoryRegistry::OpenKey(RegRoot root, const char* path, std::uint32_t acce
         result = reg::kAccessDenied;
     } else if ((m_denyWrite.count(node->fullPath) != 0 ||
                 (m_bStandardUser && root == RegRoot::kLocalMachine)) &&
-               (access & ~reg::kQueryValue) != 0) {
+               (access & ~kReadRights) != 0) {
         result = reg::kAccessDenied;
     } else {
         *key = NewHandle(node, access);
@@ -156,6 +165,32 @@ long CMemoryRegistry::QueryDefault(RegKey key, const char* subKey, char* buf, lo
         text.assign(bytes.begin(), end);
     }
     return memreg::CopyOut(text.c_str(), static_cast<long>(text.size()) + 1, buf, size);
+}
+
+long CMemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nCalls;
+    const Handle* handle = nullptr;
+    if (long result = CheckHandle(key, reg::kEnumerateSubKeys, &handle); result != reg::kSuccess) {
+        return result;
+    }
+    if (size == nullptr) {
+        return reg::kInvalidParameter;
+    }
+    if (m_failEnumKey.count(handle->node->fullPath) != 0) {
+        return reg::kAccessDenied;
+    }
+    const auto& children = handle->node->children;
+    if (index >= children.size()) {
+        return reg::kNoMoreItems;
+    }
+    const std::string& child = std::next(children.begin(), index)->second->name;
+    if (name == nullptr || child.size() >= *size) {
+        return reg::kMoreData;
+    }
+    std::memcpy(name, child.c_str(), child.size() + 1);
+    *size = static_cast<std::uint32_t>(child.size());
+    return reg::kSuccess;
 }
 
 long CMemoryRegistry::CloseKey(RegKey key) {

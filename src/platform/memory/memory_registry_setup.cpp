@@ -138,11 +138,17 @@ void CMemoryRegistry::FailSetValue(RegRoot root, const std::string& path, const 
     m_failSetValue.insert({Normalise(root, path), Lower(name)});
 }
 
+void CMemoryRegistry::FailEnumKey(RegRoot root, const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failEnumKey.insert(Normalise(root, path));
+}
+
 void CMemoryRegistry::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_denyWrite.clear();
     m_denyOpen.clear();
     m_failSetValue.clear();
+    m_failEnumKey.clear();
 }
 
 void CMemoryRegistry::SetStandardUser(bool bOn) {

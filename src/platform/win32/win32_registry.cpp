@@ -81,6 +81,29 @@ long CWin32Registry::QueryDefault(RegKey key, const char* subKey, char* buf, lon
     return result;
 }
 
+long CWin32Registry::EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) {
+    // Read into a scratch buffer large enough for any key name (255 characters, which may take
+    // two bytes each in a multi-byte code page), so that a name too long for the caller leaves
+    // the caller's buffer as it was instead of holding a cut-off name.
+    if (size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    char scratch[2 * 255 + 1];
+    DWORD cch = sizeof(scratch);
+    LONG result =
+        ::RegEnumKeyExA(ToHkey(key), index, scratch, &cch, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    if (name == nullptr || cch >= *size) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, scratch, cch);
+    name[cch] = '\0';
+    *size = cch;
+    return ERROR_SUCCESS;
+}
+
 long CWin32Registry::CloseKey(RegKey key) {
     return ::RegCloseKey(ToHkey(key));
 }

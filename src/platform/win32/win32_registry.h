@@ -12,5 +12,6 @@ public:
                   std::uint32_t size) override;
     long DeleteValue(RegKey key, const char* name) override;
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override;
+    long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override;
     long CloseKey(RegKey key) override;
 };

@@ -94,7 +94,8 @@ def value(name, data, kind=SZ, legacy=False, both=False, long=False):
 
 
 def next_key(skip=0, legacy=False, both=False):
-    return bytes([3 | legacy << 4 | both << 5, skip])
+    # The entry's length says how many numbers are skipped; its bytes are not used.
+    return bytes([3 | legacy << 4 | both << 5, skip]) + bytes(skip)
 
 
 def modem(port, model=b"ORVA 56k V.92\x00", user_init=None, **layout):
@@ -111,7 +112,8 @@ REGISTRY = {
     "both_layouts": modem(b"COM1\x00", both=True) + value("AttachedTo", b"COM9\x00", legacy=True),
     "duplicate_ports": modem(b"COM3\x00") + next_key() + modem(b"COM1\x00") + next_key()
     + modem(b"COM3\x00", model=b"ORVA 56k\x00"),
-    "gap_ends_the_walk": modem(b"COM1\x00") + next_key(skip=1) + modem(b"COM4\x00"),
+    "gap_in_the_numbers": modem(b"COM1\x00") + next_key(skip=1) + modem(b"COM4\x00")
+    + next_key(skip=2, legacy=True) + modem(b"COM5\x00", legacy=True),
     "attached_to_shapes": modem(b"COM\x00") + next_key() + modem(b"LPT1") + next_key()
     + modem(b"COM 12x") + next_key() + modem(b"COM-1\x00") + next_key()
     + modem(b"COM99999999999\x00") + next_key() + modem(b"COM+7"),
@@ -134,9 +136,12 @@ USERINIT = {
     "empty": userinit(2, b""),
     "plain": userinit(2, b"S7=60\x00"),
     "lower_case_and_blanks": userinit(1, b"s7=60 &k3\x00"),
+    "leading_at": userinit(1, b"at s7=60\x00"),
+    "at_before_the_setting": userinit(2, b"AT+PCW=1;ATS0=1\x00"),
     "old_setting": userinit(2, b"+PCW=1;S7=60\x00"),
     "setting_in_the_middle": userinit(1, b"S7=60+PCW=2;&K3\x00"),
     "setting_without_semicolon": userinit(2, b"S7=60+PCW=1&K3\x00"),
+    "setting_without_semicolon_before_one": userinit(2, b"+PCW=1&K3;X\x00"),
     "two_settings": userinit(2, b"+PCW=1;S7=60;+PCW=0\x00"),
     "setting_split_by_another": userinit(2, b"+PC+PCW=1;W=0\x00"),
     "legacy_layout": userinit(1, b"+pcw=2;\x00", layout=1),
@@ -150,8 +155,10 @@ USERINIT = {
 }
 
 
-def dial(prefix, mode=1, sound=1, registry=False, kind=SZ, repeat=False, late_ok=False):
-    setup = (mode == 2) | sound << 1 | registry << 2 | kind << 3 | repeat << 5 | late_ok << 6
+def dial(prefix, mode=1, sound=1, registry=False, kind=SZ, repeat=False, late_ok=False,
+         read_by_call=False):
+    setup = (mode == 2) | sound << 1 | registry << 2 | kind << 3 | repeat << 5 | late_ok << 6 \
+        | read_by_call << 7
     return bytes([setup]) + prefix
 
 
@@ -164,6 +171,7 @@ DIAL = {
     "from_location": dial(b"0\x00", registry=True),
     "from_location_no_nul": dial(b"9W", registry=True, kind=BINARY),
     "from_location_control": dial(b"0\r\nat&f;", registry=True),
+    "from_location_at_the_call": dial(b"0W\x00", registry=True, read_by_call=True),
     "longest_that_fits": dial(b"1" * 237),
     "one_too_long": dial(b"1" * 238),
     "past_the_field": dial(b"0,;x" * 40, repeat=True),

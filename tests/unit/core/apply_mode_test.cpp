@@ -158,7 +158,7 @@ TEST_F(ApplyModeTest, ClosesThePortAppliesAndPrintsTheStoredValue) {
     const std::string command = "atm2l3x4d*43#,,;h\r";
     m_pPort->Respond(command, {{0, command}, {2000, "\r\nOK\r\n"}});
     int exitCode = -1;
-    EXPECT_EQ(Run(Expect(1), &exitCode), "apply\t0\nuserinit\t+PCW=1;ATS7=60L2\n");
+    EXPECT_EQ(Run(Expect(1), &exitCode), "apply\t0\nuserinit\t+PCW=1;S7=60L2\n");
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
     EXPECT_FALSE(m_pPort->IsOpen());
@@ -171,7 +171,7 @@ TEST_F(ApplyModeTest, PrefixTextIsFilteredAndProviderFailureReported) {
     m_pPort->Respond(command, {{0, command}, {50, "\r\nBUSY\r\n"}});
     int exitCode = -1;
     EXPECT_EQ(Run(Expect(2, 0, 1, ApplyArgs::Prefix::kText, "0;atz"), &exitCode),
-              "apply\t-2\nuserinit\t+PCW=2;ATS7=60L2\n");
+              "apply\t-2\nuserinit\t+PCW=2;S7=60L2\n");
     EXPECT_EQ(exitCode, 1);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
@@ -187,14 +187,14 @@ TEST_F(ApplyModeTest, LocationPrefixIsUsed) {
     m_pPort->Respond(command, {{0, command}, {50, "\r\nOK\r\n"}});
     int exitCode = -1;
     EXPECT_EQ(Run(Expect(1, 1, 1, ApplyArgs::Prefix::kLocation), &exitCode),
-              "apply\t0\nuserinit\t+PCW=1;ATS7=60L2\n");
+              "apply\t0\nuserinit\t+PCW=1;S7=60L2\n");
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
 
 TEST_F(ApplyModeTest, WithoutCallOutNothingIsDialled) {
     Scan();
     int exitCode = -1;
-    EXPECT_EQ(Run(Expect(2, 1, 0), &exitCode), "apply\t0\nuserinit\t+PCW=2;ATS7=60L2\n");
+    EXPECT_EQ(Run(Expect(2, 1, 0), &exitCode), "apply\t0\nuserinit\t+PCW=2;S7=60L2\n");
     EXPECT_TRUE(m_pPort->GetWrites().empty());
     EXPECT_FALSE(m_pPort->IsOpen());
 }

@@ -161,7 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
             RewriteCase{"SettingAtTheEnd", "S7=60;+PCW=0", 1, "+PCW=1;S7=60;", 1},
             RewriteCase{"OnlyFirstSettingGoes", "+PCW=1;S7=60;+PCW=0", 2, "+PCW=2;S7=60;+PCW=0", 0},
             RewriteCase{"SameModeUnchanged", "+PCW=2;S7=60", 2, "+PCW=2;S7=60", 2},
-            RewriteCase{"OpenSettingTakesTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60", 2}),
+            // Only the setting itself goes, with the ';' right after it when there is one.
+            RewriteCase{"OpenSettingKeepsTheRest", "S7=60+PCW=1&K3", 2, "+PCW=2;S7=60&K3", 2},
+            RewriteCase{"OpenSettingBeforeASemicolon", "+PCW=1&K3;X", 2, "+PCW=2;&K3;X", 2},
+            RewriteCase{"AllItsDigits", "+PCW=12&K3", 1, "+PCW=1;&K3", 1},
+            RewriteCase{"SettingWithoutEquals", "+PCW;S0=1", 1, "+PCW=1;S0=1", 1},
+            // The driver sends the value behind its own "AT": only a leading one goes.
+            RewriteCase{"LeadingAtDropped", "at s7=60", 1, "+PCW=1;S7=60", 1},
+            RewriteCase{"AtAlone", "AT", 1, "+PCW=1;", 1},
+            RewriteCase{"AtLeadingOnceTheSettingIsGone", "at+pcw=2;s7=60", 1, "+PCW=1;S7=60", 1},
+            RewriteCase{"AtElsewhereStays", "&K3;ATS0=1", 2, "+PCW=2;&K3;ATS0=1", 2}),
         ::testing::Bool()),
     [](const ::testing::TestParamInfo<std::tuple<RewriteCase, bool>>& info) {
         return std::string(std::get<0>(info.param).name) +
@@ -316,6 +325,11 @@ TEST_F(CallWaitingControlTest, SetOutsideAccessReplacesWithoutTouchingTheRegistr
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "00W");
     m_pControl->SetOutsideAccess("9");
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "9");
+    // Longer than the 1,024-byte field: kept to the 1,023 characters that fit with the NUL.
+    m_pControl->SetOutsideAccess(std::string(1023, '1'));
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), std::string(1023, '1'));
+    m_pControl->SetOutsideAccess(std::string(1024, '2') + "-");
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), std::string(1023, '2'));
     EXPECT_EQ(m_fake.registry.GetCallCount(), calls);
 
     // Emptied, the next request goes back to the location.
@@ -414,9 +428,9 @@ protected:
 TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     m_pControl->SetAutorun(true);
 
-    std::string path = kExe;
-    std::vector<std::uint8_t> bytes(path.begin(), path.end());
-    bytes.push_back(0);  // n + 1 bytes, no quotes although the path has blanks
+    const std::string command = '"' + std::string(kExe) + '"';  // the path has blanks
+    std::vector<std::uint8_t> bytes(command.begin(), command.end());
+    bytes.push_back(0);
     EXPECT_EQ(m_fake.registry.GetValue(Root(), kRun, "ORVA_ModemOnHold"),
               (RegStoredValue{reg::kSz, bytes}));
     EXPECT_TRUE(m_fake.registry.GetValueNames(OtherRoot(), kRun).empty());
@@ -442,6 +456,31 @@ TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     const std::uint32_t all = reg::kAllAccess;
     const std::uint32_t query = reg::kQueryValue;
     EXPECT_EQ(accesses, (std::vector<std::uint32_t>{all, query, all, query, all, query}));
+}
+
+// Quoted where a blank would split the command line; both forms count when read.
+TEST_P(AutorunTest, PathWithABlankIsQuotedAndBothFormsCount) {
+    const std::string longest = "C:\\Program Files\\" + std::string(233, 'm') + ".exe";
+    ASSERT_EQ(longest.size(), 254u);
+    for (const std::string& path : {std::string("C:\\Mavris\\Mavris.exe"), longest}) {
+        m_module.SetPath(path);
+        m_pControl->SetAutorun(true);
+        const bool bBlank = path.find(' ') != std::string::npos;
+        EXPECT_EQ(m_fake.registry.GetString(Root(), kRun, "ORVA_ModemOnHold"),
+                  bBlank ? '"' + path + '"' : path);
+        EXPECT_TRUE(m_pControl->IsAutorun()) << path;
+    }
+    m_fake.registry.SetString(Root(), kRun, "ORVA_ModemOnHold", kExe);  // as written before
+    EXPECT_TRUE(m_pControl->IsAutorun());
+
+    // A path of 255 characters or more does not fit: cut, it would name another program.
+    for (std::size_t length : {255, 300}) {
+        m_fake.registry.DeleteValue(Root(), kRun, "ORVA_ModemOnHold");
+        m_module.SetPath("C:\\Program Files\\" + std::string(length - 17, 'm'));
+        m_pControl->SetAutorun(true);
+        EXPECT_EQ(m_fake.registry.GetValue(Root(), kRun, "ORVA_ModemOnHold"), std::nullopt);
+        EXPECT_FALSE(m_pControl->IsAutorun());
+    }
 }
 
 TEST_P(AutorunTest, ValueUnderTheOtherRootIsNotSeen) {

@@ -71,9 +71,10 @@ protected:
 struct CommandCase {
     const char* name;
     int sound;
-    const char* prefix;
+    const char* prefix;  // as Extra set it in this run; null: never opened
     int mode;
     const char* command;
+    const char* location = nullptr;  // OutsideAccess of the current location; null: none
 };
 
 void PrintTo(const CommandCase& c, std::ostream* os) {
@@ -85,7 +86,13 @@ class DialCommandTest : public DialTest, public ::testing::WithParamInterface<Co
 TEST_P(DialCommandTest, SendsExactlyThisCommand) {
     const CommandCase& c = GetParam();
     m_pPort->Respond(c.command, {{0, c.command}, {20, kOk}});
-    m_pControl->SetOutsideAccess(c.prefix);
+    if (c.location != nullptr) {
+        m_fake.registry.SetDword(kHklm, kLocations, "CurrentID", 1);
+        m_fake.registry.SetString(kHklm, kLocations + "\\Location1", "OutsideAccess", c.location);
+    }
+    if (c.prefix != nullptr) {
+        m_pControl->SetOutsideAccess(c.prefix);
+    }
 
     EXPECT_EQ(m_pControl->DialServiceCode(c.mode, c.sound), kApplyDone);
 
@@ -111,7 +118,13 @@ INSTANTIATE_TEST_SUITE_P(
         // The 'w' of "pcw" stays: a harmless wait for the dial tone.
         CommandCase{"PrefixCommandsInjected", 1, "0;h\rat+pcw=0\r", 2, "atm2l3x3d0w0#43#,,;h\r"},
         CommandCase{"PrefixLineFeedAndHash", 0, "0\n#*", 1, "atm0x3d0*43#,,;h\r"},
-        CommandCase{"PrefixWithoutDialableCharacters", 1, "abc;", 1, "atm2l3x4d*43#,,;h\r"}),
+        CommandCase{"PrefixWithoutDialableCharacters", 1, "abc;", 1, "atm2l3x4d*43#,,;h\r"},
+        // An empty prefix is filled from the current location at the call, also when Extra was
+        // never opened; one set in Extra wins.
+        CommandCase{"LocationWithoutExtra", 1, nullptr, 1, "atm2l3x3d0*43#,,;h\r", "0"},
+        CommandCase{"EmptiedInExtra", 1, "", 1, "atm2l3x3d0W*43#,,;h\r", "0W"},
+        CommandCase{"SetInExtraWins", 1, "9", 1, "atm2l3x3d9*43#,,;h\r", "0"},
+        CommandCase{"LocationEmpty", 1, nullptr, 1, "atm2l3x4d*43#,,;h\r", ""}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 // --- Judging the reply ---

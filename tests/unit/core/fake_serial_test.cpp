@@ -204,7 +204,7 @@ TEST(FakeSerialTest, FaultsPassFirstCallsAndSetTheLastError) {
     ports.SetLastError(55);
     EXPECT_FALSE(device->Write("at\r", 3, &written));
     EXPECT_EQ(written, 0u);
-    EXPECT_EQ(ports.GetLastError(), 0u);
+    EXPECT_EQ(ports.GetLastError(), 55u);  // a failure without an error leaves it alone
     EXPECT_TRUE(port.GetWrites().empty());
 }
 

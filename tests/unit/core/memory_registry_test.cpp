@@ -273,14 +273,14 @@ TEST_F(MemoryRegistryTest, DeleteKeyIsRecursiveAndInvalidatesOpenKeys) {
     m_registry.CloseKey(again);
 }
 
-TEST_F(MemoryRegistryTest, DenyWriteAllowsQueryOnly) {
+TEST_F(MemoryRegistryTest, DenyWriteAllowsReadRightsOnly) {
     m_registry.SetString(kHklm, kPath, "UserInit", "S7=60");
     m_registry.DenyWrite(kHklm, "software\\test\\key\\");
     RegKey key = 0;
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kSetValue, &key), reg::kAccessDenied);
     EXPECT_EQ(key, 0u);
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kAllAccess, &key), reg::kAccessDenied);
-    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue | 0x0008, &key),
+    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kEnumerateSubKeys | reg::kSetValue, &key),
               reg::kAccessDenied);
     EXPECT_EQ(m_registry.CreateKey(kHklm, kPath, &key), reg::kAccessDenied);
     // Creating a subkey below it needs write access to it as well.
@@ -288,7 +288,25 @@ TEST_F(MemoryRegistryTest, DenyWriteAllowsQueryOnly) {
     EXPECT_FALSE(m_registry.HasKey(kHklm, "Software\\Test\\Key\\Sub"));
     EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue, &key), reg::kSuccess);
     m_registry.CloseKey(key);
+    EXPECT_EQ(m_registry.OpenKey(kHklm, kPath, reg::kQueryValue | reg::kEnumerateSubKeys, &key),
+              reg::kSuccess);
+    m_registry.CloseKey(key);
     EXPECT_EQ(m_registry.GetOpenKeyCount(), 0);
+}
+
+// RegEnumKeyExA: names in order; one that does not fit leaves the buffer alone; then the end.
+TEST_F(MemoryRegistryTest, EnumKeyListsTheSubkeysByIndex) {
+    m_registry.AddKey(kHklm, std::string(kPath) + "\\Properties");
+    m_registry.AddKey(kHklm, std::string(kPath) + "\\0001");
+    RegKey key = Open(kHklm, kPath, reg::kEnumerateSubKeys);
+    char name[5] = {'x'};
+    std::uint32_t size = sizeof(name);
+    EXPECT_EQ(m_registry.EnumKey(key, 0, name, &size), reg::kSuccess);
+    EXPECT_EQ(std::string(name) + std::to_string(size), "00014");
+    EXPECT_EQ(m_registry.EnumKey(key, 1, std::strcpy(name, "x"), &size), reg::kMoreData);
+    EXPECT_STREQ(name, "x");
+    EXPECT_EQ(m_registry.EnumKey(key, 2, name, &size), reg::kNoMoreItems);
+    m_registry.CloseKey(key);
 }
 
 TEST_F(MemoryRegistryTest, DenyOpenRefusesEveryAccessAndOutlivesDeletion) {

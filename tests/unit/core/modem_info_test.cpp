@@ -61,6 +61,10 @@ class PortFromAttachedToTest : public ::testing::TestWithParam<PortCase> {};
 
 TEST_P(PortFromAttachedToTest, ReadsTheNumberAfterThreeCharacters) {
     EXPECT_EQ(PortFromAttachedTo(GetParam().attachedTo), GetParam().nExpected);
+    // The same text inside a longer one: nothing after its end is read.
+    const std::string longer = GetParam().attachedTo + "9";
+    EXPECT_EQ(PortFromAttachedTo(std::string_view(longer).substr(0, longer.size() - 1)),
+              GetParam().nExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,10 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"Com3", "COM3", 3}, PortCase{"Com12", "COM12", 12}, PortCase{"ComAlone", "COM", 0},
         PortCase{"Empty", "", 0}, PortCase{"PrefixNotCompared", "LPT1", 1},
         PortCase{"AnyPrefix", "xyz007", 7}, PortCase{"BlankBeforeNumber", "COM 5", 5},
-        PortCase{"PlusSign", "COM+4", 4}, PortCase{"MinusOneMeansNone", "COM-1", 0},
-        PortCase{"OtherNegative", "COM-5", -5}, PortCase{"TrailingTextIgnored", "COM3:", 3},
-        PortCase{"NoNumberAfterPrefix", "COMx3", 0}, PortCase{"SignWithoutDigits", "COM-", 0},
-        PortCase{"Overflow", "COM99999999999", 0},
+        PortCase{"TabBeforeNumber", "COM\t6", 6}, PortCase{"LineEndsBeforeNumber", "COM\r\n7", 7},
+        PortCase{"VerticalTabAndFormFeed", "COM\v\f8", 8}, PortCase{"PlusSign", "COM+4", 4},
+        PortCase{"MinusOneMeansNone", "COM-1", 0}, PortCase{"OtherNegative", "COM-5", -5},
+        PortCase{"TrailingTextIgnored", "COM3:", 3}, PortCase{"NoNumberAfterPrefix", "COMx3", 0},
+        PortCase{"SignWithoutDigits", "COM-", 0}, PortCase{"Overflow", "COM99999999999", 0},
         PortCase{"LargestInt", "COM2147483647", 2147483647}),
     CaseName<PortCase>);
 
@@ -174,6 +179,9 @@ TEST_F(ModemInfoTest, ValuesThatDoNotFitCountAsAbsent) {
     SetValue(1, "UserInit", tooLong);
     fake.AddModemKey(2, nullptr, "ORVA 56k");
     SetValue(2, "AttachedTo", "COM5" + std::string(251, ' '));
+    // Without its NUL, 255 characters fit the declared 255 bytes: read whole, and no further.
+    fake.registry.SetString(RegRoot::kLocalMachine, BuildModemKeyPath(3, false), "Model", tooLong,
+                            false);
 
     ModemInfo fitting(fake.platform, 0);
     EXPECT_EQ(fitting.GetName(), fits);
@@ -184,6 +192,7 @@ TEST_F(ModemInfoTest, ValuesThatDoNotFitCountAsAbsent) {
     EXPECT_EQ(oversize.GetUserInit(), "");
     ModemInfo oversizePort(fake.platform, 2);
     EXPECT_EQ(oversizePort.GetComPort(), 0);
+    EXPECT_EQ(ModemInfo(fake.platform, 3).GetName(), tooLong);
 }
 
 TEST_F(ModemInfoTest, ValueTypeIsIgnored) {
@@ -215,6 +224,9 @@ public:
     }
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override {
         return m_inner.QueryDefault(key, subKey, buf, size);
+    }
+    long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override {
+        return m_inner.EnumKey(key, index, name, size);
     }
     long CloseKey(RegKey key) override { return m_inner.CloseKey(key); }
 
@@ -289,6 +301,7 @@ struct FindCase {
     std::string reported;
     bool bFound;
     int nKeyAfter;
+    bool bLegacy = false;  // every key and the record in the legacy layout
 };
 
 class FindKeyByModelTest : public ModemInfoTest, public ::testing::WithParamInterface<FindCase> {};
@@ -296,9 +309,10 @@ class FindKeyByModelTest : public ModemInfoTest, public ::testing::WithParamInte
 TEST_P(FindKeyByModelTest, LooksForTheInstalledModelInsideTheReportedOne) {
     const FindCase& c = GetParam();
     for (const auto& [nKey, port, model] : c.keys) {
-        fake.AddModemKey(nKey, port, model);
+        fake.AddModemKey(nKey, port, model, nullptr, c.bLegacy);
     }
     ModemInfo info(fake.platform, c.nRecordKey);
+    ASSERT_EQ(info.IsLegacyKey(), c.bLegacy);
     const std::string name = info.GetName();
     EXPECT_EQ(info.FindKeyByModel(c.reported), c.bFound);
     EXPECT_EQ(info.GetKeyIndex(), c.nKeyAfter);
@@ -336,12 +350,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "ORVA 56k V.92",
                  true,
                  1},
-        FindCase{"StopsAtTheFirstGap",
+        FindCase{"LooksPastAGap",
                  {{0, "COM3", "Other"}, {1, "COM1", "x"}, {3, "COM3", "ORVA 56k"}},
                  0,
                  "ORVA 56k V.92",
-                 false,
-                 0},
+                 true,
+                 3},
+        FindCase{"LegacyLayoutLooksPastAGap",
+                 {{0, "COM3", "Other"}, {4, "COM3", "ORVA 56k"}},
+                 0,
+                 "ORVA 56k V.92",
+                 true,
+                 4,
+                 true},
         FindCase{"SubkeyWithoutModelSkipped",
                  {{0, "COM3", nullptr}, {1, "COM3", "ORVA 56k"}},
                  0,
@@ -416,6 +437,10 @@ TEST_F(ModemInfoTest, ConnectWithoutModelNeedsAMatchingSubkey) {
 }
 
 TEST_F(ModemInfoTest, ConnectWithoutMatchingSubkeyFailsWithThePortStillOpen) {
+    // Names that differ in their first letter only are different names.
+    fake.AddModemKey(1, "COM4", "XRVA 56k V.92");
+    fake.AddModem(4, Reporting("ORVA 56k V.92"));
+    EXPECT_FALSE(ModemInfo(fake.platform, 1).ConnectToModem());
     fake.AddModemKey(0, "COM3", nullptr);
     CFakeSerialPort& port = fake.AddModem(3, Reporting("ORVA 56k V.92"));
     ModemInfo info(fake.platform, 0);

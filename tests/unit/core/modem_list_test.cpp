@@ -55,6 +55,8 @@ struct LoadCase {
     const char* name;
     std::vector<Key> keys;
     std::vector<Record> expected;
+    std::vector<std::string> otherNames = {};  // further subkeys of the class-GUID key
+    bool bUnlistable = false;                  // its subkeys cannot be listed
 };
 
 std::vector<Record> Records(const CModemList& list) {
@@ -72,6 +74,13 @@ TEST_P(LoadRegEntriesTest, KeepsOneRecordPerPortInSubkeyOrder) {
     FakePlatform fake;
     for (const Key& key : GetParam().keys) {
         fake.AddModemKey(key.nKey, key.attachedTo, kModel, nullptr, key.bLegacy);
+    }
+    const std::string base = kModemClassKeyPath;
+    for (const std::string& name : GetParam().otherNames) {
+        fake.registry.SetString(RegRoot::kLocalMachine, base + name, "AttachedTo", "COM9");
+    }
+    if (GetParam().bUnlistable) {
+        fake.registry.FailEnumKey(RegRoot::kLocalMachine, base);
     }
     CModemList list(fake.platform);
     list.LoadRegEntries();
@@ -92,10 +101,24 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"UnusablePortsSkipped",
                  {{0, "COM0"}, {1, "COM-5"}, {2, "COM-1"}, {3, "COM"}, {4, "COM7"}},
                  {{4, 7}}},
-        LoadCase{"GapEndsTheWalk", {{0, "COM1"}, {1, "COM2"}, {3, "COM4"}}, {{0, 1}, {1, 2}}},
-        LoadCase{"MissingFirstSubkeyEndsTheWalk", {{1, "COM2"}}, {}},
+        LoadCase{
+            "GapPassedOver", {{0, "COM1"}, {1, "COM2"}, {3, "COM4"}}, {{0, 1}, {1, 2}, {3, 4}}},
+        LoadCase{"MissingFirstSubkeyPassedOver", {{1, "COM2"}}, {{1, 2}}},
         LoadCase{
             "LegacyLayout", {{0, "COM1", true}, {1, "COM2", true}}, {{0, 1, true}, {1, 2, true}}},
+        LoadCase{"LegacyLayoutWithGaps",
+                 {{2, "COM3", true}, {5, "COM6", true}},
+                 {{2, 3, true}, {5, 6, true}}},
+        // "000" is listed before "0002": a name that is not a modem's does not end the walk.
+        LoadCase{"OtherNamesAreNoModems",
+                 {{2, "COM3"}, {255, "COM8"}},
+                 {{2, 3}},
+                 {"000", "2", "00002", "Properties", "12ab"}},
+        LoadCase{"UnlistableKeyTriesEveryNumber",
+                 {{1, "COM2"}, {3, "COM4"}},
+                 {{1, 2}, {3, 4}},
+                 {},
+                 true},
         LoadCase{"LayoutChosenPerSubkey",
                  {{0, "COM1"}, {1, "COM2", true}, {1, "COM5", false}, {2, "COM3", true}},
                  {{0, 1}, {1, 5}, {2, 3, true}}}),

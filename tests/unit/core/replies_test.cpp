@@ -49,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"NoBlankAfterColon", "at+gmi?\r\r\n+GMI:ORVA\r\n\r\nOK\r\n", "ORVA"},
         QueryCase{"TabsAndTrailingBlanks", "at+gmi?\r\r\n+GMI:\t ORVA GmbH \t\r\nOK\r\n",
                   "ORVA GmbH"},
+        QueryCase{"VerticalTabAndFormFeedAround", "+GCI:\v04\f\r\nOK\r\n", "04"},
         QueryCase{"BlankValueTakesNextLine", "at+gci?\r\r\n+GCI:   \r\n\r\nOK\r\n", "OK"},
         QueryCase{"EmptyValueTakesNextLine", "at+gci?\r\r\n+GCI:\r\n\r\nOK\r\n", "OK"},
         QueryCase{"BlankValueAtEndThrows", "at+gci?\r\r\n+GCI:  \r\n", std::nullopt},
@@ -137,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       JudgeCase{"DigitsAcrossLetters", "0x4", true},
                       JudgeCase{"InList", "(3D,04)", true}, JudgeCase{"Hex3D", "3D", false},
                       JudgeCase{"HexB5", "B5", false}, JudgeCase{"HexFD", "FD", false},
-                      JudgeCase{"Fourteen", "14", false},
+                      JudgeCase{"Fourteen", "14", false}, JudgeCase{"CodeWithANine", "49", false},
                       JudgeCase{"FourAmongOtherDigits", "44", false},
                       JudgeCase{"Empty", "", false}),
     CaseName<JudgeCase>);

@@ -351,6 +351,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExpectCase{"Garbage", {{0, std::string("\xff\xfe\x00\x01", 4)}}, 8, true},
                       ExpectCase{"LimitOfTwoBytes", {{0, "at&f\r\r\nOK\r\n"}}, 2, false},
                       ExpectCase{"LimitAboveBufferIsCapped", {{0, "at&f\r\r\nOK\r\n"}}, 5000, true},
+                      ExpectCase{"NegativeLimitReadsNothing", {{0, "at&f\r\r\nOK\r\n"}}, -1, false},
                       ExpectCase{"AnswerAtTotalTimeout", {{2000, "OK\r\n"}}, 8, false},
                       ExpectCase{"AnswerJustBeforeTotalTimeout", {{1999, "OK\r\n"}}, 8, true}),
     [](const auto& info) { return std::string(info.param.name); });

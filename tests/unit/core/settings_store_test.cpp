@@ -249,6 +249,13 @@ TEST_F(SettingsStoreTest, WritesStoreDwordsAndReadBack) {
     m_store.WriteCallOut(0);
     EXPECT_EQ(m_store.ReadSound(), 1u);
     EXPECT_EQ(m_store.ReadCallOut(), 0u);
+    // Every byte counts, little-endian, the upper ones included.
+    m_store.WriteSound(0x12345678);
+    m_store.WriteCallOut(0x80FF0001);
+    EXPECT_EQ(Value("Sound"), (RegStoredValue{reg::kDword, {0x78, 0x56, 0x34, 0x12}}));
+    EXPECT_EQ(Value("CallOut"), (RegStoredValue{reg::kDword, {0x01, 0x00, 0xFF, 0x80}}));
+    EXPECT_EQ(m_store.ReadSound(), 0x12345678u);
+    EXPECT_EQ(m_store.ReadCallOut(), 0x80FF0001u);
 }
 
 TEST_F(SettingsStoreTest, WriteAfterKeyWasDeletedRecreatesItWithFreshPath) {

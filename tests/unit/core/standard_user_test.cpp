@@ -3,6 +3,8 @@
 // write-only command line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <sstream>
 #include <utility>
@@ -61,9 +63,14 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
         bool bElevation, bDeclined, bAdmin;
         int nApply;
         const char* userInitAfter;
+        bool bLegacy = false;  // the modem's keys only in the legacy layout
+        bool bGone = false;    // its subkey removed after the scan, in either layout
     };
     const Case cases[] = {
         {"Done", true, false, true, kApplyDone, "+PCW=2;S7=60"},
+        {"LegacyLayoutDone", true, false, true, kApplyDone, "+PCW=2;S7=60", true},
+        // Not denied but missing: nothing to ask the elevation for.
+        {"NoSuchSubkey", true, false, true, kApplyRegistryError, "", false, true},
         {"Declined", true, true, false, kApplyRegistryError, "S7=60"},
         // The elevated process is denied too; it must not ask for elevation again.
         {"Failed", true, false, false, kApplyRegistryError, "S7=60"},
@@ -76,8 +83,8 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
         SCOPED_TRACE(c.name);
         FakePlatform fake;
         // No modem answers on COM9: the supported one becomes record 0 at subkey 1.
-        fake.AddModemKey(0, "COM9", "Other", "S7=60");
-        fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
+        fake.AddModemKey(0, "COM9", "Other", "S7=60", c.bLegacy);
+        fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60", c.bLegacy);
         CFakeSerialPort& port = fake.AddModem(3);
         fake.registry.SetDword(kHklm, locations, "CurrentID", 2);
         fake.registry.SetString(kHklm, locations + "\\Location2", "OutsideAccess", "0W");
@@ -93,14 +100,21 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
         pModem->GetSerialPort()->Close();
         port.ClearWrites();
         port.Respond(dial, {{0, dial}, {3000, "\r\nOK\r\n"}});
+        if (c.bGone) {
+            fake.registry.DeleteKey(kHklm, BuildModemKeyPath(1, c.bLegacy));
+        }
         CCallWaitingControl control(fake.platform, pModem);
         EXPECT_EQ(control.GetOutsideAccess(), "0W");
         EXPECT_EQ(control.Apply(2, 1, 1), c.nApply);
 
-        EXPECT_EQ(elevation.m_calls, (c.bElevation ? Calls{{1, 2}} : Calls{}));
+        EXPECT_EQ(elevation.m_calls, (c.bElevation && !c.bGone ? Calls{{1, 2}} : Calls{}));
         const std::string stored = std::string(c.userInitAfter) + '\0';  // with its NUL
-        EXPECT_EQ(fake.registry.GetValue(kHklm, BuildModemKeyPath(1, false), "UserInit")->bytes,
-                  std::vector<std::uint8_t>(stored.begin(), stored.end()));
+        const std::optional<RegStoredValue> value =
+            fake.registry.GetValue(kHklm, BuildModemKeyPath(1, c.bLegacy), "UserInit");
+        ASSERT_EQ(value.has_value(), !c.bGone);
+        if (value) {
+            EXPECT_EQ(value->bytes, std::vector<std::uint8_t>(stored.begin(), stored.end()));
+        }
         EXPECT_EQ(pModem->GetUserInit(), c.userInitAfter);
         EXPECT_EQ(port.GetWrites(),
                   c.nApply == kApplyDone ? std::vector{dial} : std::vector<std::string>{});
@@ -108,8 +122,20 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
     }
 }
 
-// Nothing but a subkey number and a mode gets through, and a refused request touches no key.
+// Nothing but a subkey number and a mode gets through, and a refused request touches no key;
+// the ends of the subkey range and mode 1 do get through.
 TEST(StandardUserTest, WriteOnlyCommandLineRefusesEverythingElse) {
+    for (const char* arguments : {"0 1", "254 1", "254 2"}) {
+        SCOPED_TRACE(arguments);
+        const int nKey = std::atoi(arguments);
+        FakePlatform fake;
+        fake.AddModemKey(nKey, "COM3", "ORVA 56k V.92", "S7=60");
+        EXPECT_EQ(
+            RunCommandLine(fake.platform, std::string(kUserInitWriteKeyword) + " " + arguments),
+            kWriteExitDone);
+        EXPECT_EQ(fake.registry.GetString(kHklm, BuildModemKeyPath(nKey, false), "UserInit"),
+                  std::string("+PCW=") + arguments[std::strlen(arguments) - 1] + ";S7=60");
+    }
     // Value text alone, as the mode or behind a good request; a key path; modes 3 and 0; a
     // subkey out of range or not in plain decimal; a missing or an extra argument.
     const std::string cases[] = {"+PCW=2;S7=60",

@@ -30,7 +30,7 @@ TEST(Win32ElevationTest, StartsTheWriteOnlyCommandLineAndTakesItsExitCode) {
     char buf[256] = {};
     DWORD size = sizeof(buf);
     RegQueryValueExA(hKey, "UserInit", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
-    EXPECT_STREQ("+PCW=2;ATS7=60", buf);
+    EXPECT_STREQ("+PCW=2;S7=60", buf);
     // Not written (no such subkey), or not started at all.
     EXPECT_EQ(IElevation::Result::kFailed, CWin32Elevation(scan).WriteUserInit(251, 1));
     EXPECT_EQ(IElevation::Result::kFailed, CWin32Elevation(scan + "x").WriteUserInit(250, 1));

@@ -246,6 +246,24 @@ TEST_F(Win32RegistryTest, AKeyOpenedForQueryOnlyRefusesWrites) {
     EXPECT_EQ(reg::kSuccess, m_registry.SetValue(writable, "UserInit", reg::kSz, "x", 2));
 }
 
+TEST_F(Win32RegistryTest, EnumKeyListsEverySubkeyAndLeavesAShortBufferAlone) {
+    Create("\\Properties");
+    Create("\\0002");
+    RegKey key = 0;
+    ASSERT_EQ(reg::kSuccess, m_registry.OpenKey(RegRoot::kCurrentUser, m_base.c_str(),
+                                                reg::kEnumerateSubKeys, &key));
+    m_open.push_back(key);
+    std::string listed;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        char name[5] = {'x'};
+        std::uint32_t size = sizeof(name);
+        const long result = m_registry.EnumKey(key, i, name, &size);
+        listed += std::to_string(result) + ":" + name + ":" + std::to_string(size) + " ";
+    }
+    // Wine lists them in the order of their names; "Properties" does not fit the buffer.
+    EXPECT_EQ("0:0002:4 234:x:5 259:x:5 ", listed);
+}
+
 TEST_F(Win32RegistryTest, QueryDefaultReadsTheUnnamedValueOfTheKeyOrASubkey) {
     RegKey key = Create("");
     RegKey sub = Create("\\htmlfile\\shell\\open\\command");
