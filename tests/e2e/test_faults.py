@@ -60,6 +60,9 @@ REGISTRY_CASES = [
          dialled=["atm2l3x3d0w9*43#,,;h\\r"], extra=1),
     Case("prefix_too_long", GOOD, location=(1, {1: "0" * 250}), boxes=(148, 135), dialled=[],
          extra=2),
+    # Extra never opened in this run: the call still takes the current location's prefix.
+    Case("prefix_without_extra", GOOD, location=(2, {1: "9", 2: "0w"}),
+         dialled=["atm2l3x3d0w*43#,,;h\\r"]),
     # Unreadable settings: every start is a first run; writes fail, the defaults hold.
     Case("settings_unreadable", GOOD, deny=[("HKCU", SETTINGS_PATH, DENY_READ)], first_run=True),
     # The type is not looked at: the string "1" is the bytes 31 00, not 1: speaker off.
