@@ -1,7 +1,6 @@
 #include "modem/call_waiting_control.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "modem/dial_prefix.h"
@@ -193,10 +192,9 @@ std::string CCallWaitingControl::GetOutsideAccess() {
             return std::string();
         }
         key.Close();
-        char path[512];
-        std::snprintf(path, sizeof(path), "%s\\Location%d", kLocationsKeyPath,
-                      static_cast<int>(currentId));
-        if (key.Open(RegRoot::kLocalMachine, path, reg::kQueryValue) != reg::kSuccess) {
+        const std::string path = std::string(kLocationsKeyPath) + "\\Location" +
+                                 std::to_string(static_cast<int>(currentId));
+        if (key.Open(RegRoot::kLocalMachine, path.c_str(), reg::kQueryValue) != reg::kSuccess) {
             return std::string();
         }
         // Cleared first: a value stored without its NUL must not run into an older, longer

@@ -1,6 +1,5 @@
 #include "modem/modem_info.h"
 
-#include <cstdio>
 #include <limits>
 
 #include "modem/modem_keys.h"
@@ -61,9 +60,13 @@ bool IsWhiteSpace(char c) {
 }  // namespace
 
 std::string BuildModemKeyPath(int nKeyIndex, bool bLegacy) {
-    char number[16];
-    std::snprintf(number, sizeof(number), "%.4d", nKeyIndex);
-    return std::string(bLegacy ? kModemLegacyKeyPath : kModemClassKeyPath) + number;
+    // At least four digits, as "%.4d" writes them; no printf: its formatting code would be a
+    // tenth of the program.
+    const long long nMagnitude = nKeyIndex < 0 ? -static_cast<long long>(nKeyIndex) : nKeyIndex;
+    std::string number = std::to_string(nMagnitude);
+    number.insert(0, number.size() < 4 ? 4 - number.size() : 0, '0');
+    return std::string(bLegacy ? kModemLegacyKeyPath : kModemClassKeyPath) +
+           (nKeyIndex < 0 ? "-" : "") + number;
 }
 
 std::string StripSpaces(std::string_view text) {

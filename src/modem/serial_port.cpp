@@ -1,7 +1,5 @@
 #include "modem/serial_port.h"
 
-#include <cstdio>
-
 #include "modem/replies.h"
 #include "platform/user_exception.h"
 
@@ -42,9 +40,8 @@ bool CSerialPort::Open() {
         // handle and lose the settings saved for Close; the open channel serves as it is.
         return true;
     }
-    char name[32];
-    std::snprintf(name, sizeof(name), "\\\\.\\COM%d", m_nPort);
-    m_hComm = ports.Open(name);
+    const std::string name = "\\\\.\\COM" + std::to_string(m_nPort);
+    m_hComm = ports.Open(name.c_str());
     if (!m_hComm) {
         return false;
     }
