@@ -12,7 +12,7 @@
 #include "modem/dial_prefix.h"
 #include "modem/modem_info.h"
 #include "modem_test_support.h"
-#include "platform/memory/fixed_module.h"
+#include "support/memory/fixed_module.h"
 #include "platform/user_exception.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The scripted serial device must end reads exactly as a Win32 port with the same
 // COMMTIMEOUTS would, or every timing test built on it proves nothing.
-#include "platform/memory/fake_serial.h"
+#include "support/memory/fake_serial.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "modem/modem_info.h"
-#include "platform/memory/capture_log.h"
-#include "platform/memory/fake_serial.h"
-#include "platform/memory/memory_registry.h"
-#include "platform/memory/virtual_clock.h"
+#include "support/memory/capture_log.h"
+#include "support/memory/fake_serial.h"
+#include "support/memory/memory_registry.h"
+#include "support/memory/virtual_clock.h"
 #include "platform/services.h"
 
 struct FakePlatform {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory/fixed_module.h"
-#include "platform/memory/memory_registry.h"
+#include "support/memory/fixed_module.h"
+#include "support/memory/memory_registry.h"
 
 namespace {
 

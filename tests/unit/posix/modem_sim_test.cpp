@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/posix_serial.h"
+#include "support/posix/posix_serial.h"
 
 extern char** environ;
 

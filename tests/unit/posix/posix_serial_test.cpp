@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/posix_serial.h"
+#include "support/posix/posix_serial.h"
 
 namespace {
 

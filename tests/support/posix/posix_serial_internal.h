@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/posix_serial.h"
+#include "support/posix/posix_serial.h"
 
 namespace posix_serial {
 

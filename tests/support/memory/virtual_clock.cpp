@@ -1,4 +1,4 @@
-#include "platform/memory/virtual_clock.h"
+#include "support/memory/virtual_clock.h"
 
 std::uint64_t CVirtualClock::Now() const {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory/virtual_clock.h"
+#include "support/memory/virtual_clock.h"
 #include "platform/serial_device.h"
 
 // Win32 error codes that the fake reports through GetLastError.

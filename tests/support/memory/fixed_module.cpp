@@ -1,4 +1,4 @@
-#include "platform/memory/fixed_module.h"
+#include "support/memory/fixed_module.h"
 
 #include <cstring>
 

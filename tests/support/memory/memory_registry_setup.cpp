@@ -2,8 +2,8 @@
 // None of these count as calls or are subject to the faults.
 #include <algorithm>
 
-#include "platform/memory/memory_registry.h"
-#include "platform/memory/memory_registry_node.h"
+#include "support/memory/memory_registry.h"
+#include "support/memory/memory_registry_node.h"
 
 using memreg::Lower;
 

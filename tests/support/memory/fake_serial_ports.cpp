@@ -1,7 +1,7 @@
 // The devices of the fake ports and the port list that opens them.
 #include <algorithm>
 
-#include "platform/memory/fake_serial.h"
+#include "support/memory/fake_serial.h"
 
 // One open device of a fake port. Destroying it closes the port, leaving its settings as
 // they are, like CloseHandle.

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/memory/memory_registry.h"
+#include "support/memory/memory_registry.h"
 
 namespace memreg {
 

@@ -1,4 +1,4 @@
-#include "platform/memory/capture_log.h"
+#include "support/memory/capture_log.h"
 
 #include <algorithm>
 

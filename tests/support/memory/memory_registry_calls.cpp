@@ -3,8 +3,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "platform/memory/memory_registry.h"
-#include "platform/memory/memory_registry_node.h"
+#include "support/memory/memory_registry.h"
+#include "support/memory/memory_registry_node.h"
 
 using memreg::Lower;
 using memreg::ValueKey;

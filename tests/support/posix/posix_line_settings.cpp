@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/posix/posix_serial_internal.h"
+#include "support/posix/posix_serial_internal.h"
 
 namespace posix_serial {
 

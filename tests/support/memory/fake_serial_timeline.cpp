@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "platform/memory/fake_serial.h"
+#include "support/memory/fake_serial.h"
 
 namespace {
 

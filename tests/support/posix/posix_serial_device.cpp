@@ -10,7 +10,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/posix/posix_serial_internal.h"
+#include "support/posix/posix_serial_internal.h"
 
 namespace posix_serial {
 

@@ -1,7 +1,7 @@
 // CFakeSerialPort: its script, faults and state, and the scripted modem. The arrival of
 // bytes and the read rules are in fake_serial_timeline.cpp, the devices and the port list
 // in fake_serial_ports.cpp.
-#include "platform/memory/fake_serial.h"
+#include "support/memory/fake_serial.h"
 
 CFakeSerialPort::CFakeSerialPort(int nPort, CVirtualClock& clock)
     : m_nPort(nPort),

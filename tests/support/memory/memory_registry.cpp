@@ -1,8 +1,8 @@
 // CMemoryRegistry: the key tree, key paths and handles. The IRegistry calls are in
 // memory_registry_calls.cpp, the test set-up, inspection and faults in memory_registry_setup.cpp.
-#include "platform/memory/memory_registry.h"
+#include "support/memory/memory_registry.h"
 
-#include "platform/memory/memory_registry_node.h"
+#include "support/memory/memory_registry_node.h"
 
 using memreg::Lower;
 using memreg::RootPrefix;

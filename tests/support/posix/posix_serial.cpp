@@ -1,5 +1,5 @@
 // CPosixSerialPorts: COM names, opening and locking the terminal, and the last error.
-#include "platform/posix/posix_serial.h"
+#include "support/posix/posix_serial.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,7 +15,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/posix/posix_serial_internal.h"
+#include "support/posix/posix_serial_internal.h"
 
 namespace posix_serial {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/posix_services.h"
+#include "support/posix/posix_services.h"
 
 #include <chrono>
 #include <cstdio>
