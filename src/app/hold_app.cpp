@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/scan_dlg.h"
 
@@ -76,7 +77,7 @@ void CHoldApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
         // Loaded at run time: a system without the HTML Help component still runs the tool,
         // and its help requests then do nothing.
         m_bHtmlHelpLooked = true;
-        m_hHtmlHelp = LoadLibraryA("hhctrl.ocx");
+        m_hHtmlHelp = LoadSystemLibrary("hhctrl.ocx");
         if (m_hHtmlHelp != nullptr) {
             m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(
                 reinterpret_cast<void*>(GetProcAddress(m_hHtmlHelp, "HtmlHelpA")));
