@@ -23,13 +23,12 @@ CHoldApp::~CHoldApp() {
 }
 
 bool CHoldApp::InitInstance() {
-    m_hMutex = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
-    const bool bAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
-    if (m_hMutex != nullptr) {
-        ReleaseMutex(m_hMutex);
-    }
-    if (bAlreadyRunning) {
-        return false;  // another instance runs: end at once, no window, no message
+    if (ClaimSingleInstance(kSingleInstanceMutexName, &m_hMutex)) {
+        // Another instance runs: this start ends at once without a window of its own, and
+        // the running one shows its main dialog (unless it is still scanning), so that a
+        // user who starts the tool again from the Start menu sees it.
+        AskRunningInstanceToShow();
+        return false;
     }
 
     INITCOMMONCONTROLSEX init{sizeof init,

@@ -23,6 +23,7 @@ constexpr INT_PTR kWatchdogResult = 4242;
 
 CWaitDlg* g_pRunning = nullptr;
 bool g_bShown = false;
+int g_nOwnerEnabledAtHide = -1;  // at the dialog's first hiding: 1 enabled, 0 not, -1 no owner
 
 // Ends a run that nobody else ends, so that a fault fails the test instead of hanging it.
 void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -31,14 +32,21 @@ void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-// Notes whether the dialog window was ever shown.
+// Notes whether the dialog window was ever shown, and whether its owner was enabled when it
+// was hidden.
 LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (nCode == HC_ACTION && pMsg->message == WM_SHOWWINDOW && pMsg->wParam != FALSE) {
-        char szTitle[64] = {};
-        GetWindowTextA(pMsg->hwnd, szTitle, sizeof szTitle);
-        if (lstrcmpA(szTitle, kTitle) == 0) {
+    char szTitle[64] = {};
+    if (nCode == HC_ACTION && GetWindowTextA(pMsg->hwnd, szTitle, sizeof szTitle) > 0 &&
+        lstrcmpA(szTitle, kTitle) == 0) {
+        if (pMsg->message == WM_SHOWWINDOW && pMsg->wParam != FALSE) {
             g_bShown = true;
+        }
+        HWND hOwner = GetWindow(pMsg->hwnd, GW_OWNER);
+        if (pMsg->message == WM_WINDOWPOSCHANGING && hOwner != nullptr &&
+            (reinterpret_cast<WINDOWPOS*>(pMsg->lParam)->flags & SWP_HIDEWINDOW) != 0 &&
+            g_nOwnerEnabledAtHide < 0) {
+            g_nOwnerEnabledAtHide = IsWindowEnabled(hOwner) ? 1 : 0;
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
@@ -88,6 +96,7 @@ protected:
 
     void SetUp() override {
         g_bShown = false;
+        g_nOwnerEnabledAtHide = -1;
         m_hShowHook =
             SetWindowsHookExA(WH_CALLWNDPROC, ShowHookProc, nullptr, GetCurrentThreadId());
     }
@@ -141,6 +150,26 @@ TEST_F(WaitDlgTest, AWorkerEndsTheOpenWindowAndWaitsUntilItIsHandled) {
     EXPECT_TRUE(bEndedWhenReturned);
     EXPECT_TRUE(g_bShown);
     EXPECT_FALSE(m_dialog.IsTimerRunning());
+}
+
+// The worker's end gives the activation back as Windows' own end of a dialog does: the owner
+// (hidden, as the main dialog mostly is) is enabled before the window hides and is the active
+// window afterwards, so that the program keeps the foreground for the box that follows.
+TEST_F(WaitDlgTest, TheWorkersEndHandsTheActivationToTheEnabledOwner) {
+    HWND hOwner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(hOwner, nullptr);
+    CDialog::SetDefaultOwner(hOwner);
+    m_dialog.PrepareRun();
+    m_worker = std::thread([this] {
+        WaitForVisibleWindow();
+        m_dialog.RequestClose();
+    });
+    EXPECT_EQ(RunModal(), IDCANCEL);
+    CDialog::SetDefaultOwner(nullptr);
+    EXPECT_EQ(g_nOwnerEnabledAtHide, 1);
+    EXPECT_EQ(GetActiveWindow(), hOwner);
+    DestroyWindow(hOwner);
 }
 
 TEST_F(WaitDlgTest, CloseRequestsRacingTheWindowAlwaysEndTheRun) {
