@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/win32/system_library.h"
+#include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/scan_dlg.h"
 
@@ -51,7 +52,11 @@ bool CHoldApp::InitInstance() {
     // The main dialog's set-up registers its window as the owner of the program's other
     // dialogs; the Escape rule finds it there.
     auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this, pScanDlg);
+    // The consent prompt of an elevated write comes up over the wait dialog the user watches.
+    CWin32Elevation& elevation = GetWin32Elevation();
+    elevation.SetOwnerSource([pOwner = pDialog.get()] { return pOwner->GetPromptOwner(); });
     pDialog->DoModal();
+    elevation.SetOwnerSource(nullptr);
     pDialog.reset();
     CDialog::SetDefaultOwner(nullptr);
     m_filter.Remove();

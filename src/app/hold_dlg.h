@@ -64,6 +64,9 @@ public:
     // About), which disables this dialog, or a command runs: that window comes forward and
     // true is returned, so that no command starts under a running one.
     bool BringModalWindowForward();
+    // The mode-change thread: the window that the consent prompt of an elevated write belongs
+    // to, the wait dialog (waited for briefly, as the thread starts before it exists).
+    HWND GetPromptOwner();
 
 protected:
     bool OnInitDialog() override;

@@ -78,6 +78,11 @@ bool CHoldDlg::ApplyMode(int nMode) {
     return true;
 }
 
+HWND CHoldDlg::GetPromptOwner() {
+    constexpr DWORD kWaitWindowMs = 3000;
+    return m_waitDlg.WaitForWindow(kWaitWindowMs);
+}
+
 DWORD WINAPI CHoldDlg::ApplyThreadProc(void* pParam) {
     auto* pThis = static_cast<CHoldDlg*>(pParam);
     pThis->m_nApplyResult = pThis->RunApply();

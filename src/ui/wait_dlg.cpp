@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <chrono>
+
 #include "ui/resource.h"
 #include "ui/text.h"
 
@@ -30,6 +32,13 @@ void CWaitDlg::RequestClose() {
     }
 }
 
+HWND CWaitDlg::WaitForWindow(DWORD nTimeoutMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_windowOpened.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                            [this] { return m_hWndOpen != nullptr; });
+    return m_hWndOpen;
+}
+
 bool CWaitDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_hProgress = GetDlgItem(IDC_WAIT_PROGRESS);
@@ -49,6 +58,7 @@ bool CWaitDlg::OnInitDialog() {
             m_hWndOpen = m_hWnd;  // from now on a request reaches the window
         }
     }
+    m_windowOpened.notify_all();
     if (bAlreadyRequested) {
         // The work ended before the window existed: end the run before it is ever shown.
         OnClose();

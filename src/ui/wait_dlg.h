@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <mutex>
 
 #include "ui/dialog.h"
@@ -21,6 +22,10 @@ public:
     // window, the request is kept and the window ends itself as soon as it is created.
     void RequestClose();
 
+    // Any thread: the window of the current run, waiting up to nTimeoutMs for it to be
+    // created (the worker starts before the window exists); null when it did not come.
+    HWND WaitForWindow(DWORD nTimeoutMs);
+
     bool IsTimerRunning() const { return m_timer.IsRunning(); }
 
 protected:
@@ -36,6 +41,7 @@ private:
     CWindowTimer m_timer;        // id 1, every 500 ms
 
     std::mutex m_mutex;
+    std::condition_variable m_windowOpened;
     bool m_bCloseRequested = false;  // guarded by m_mutex
     HWND m_hWndOpen = nullptr;       // guarded by m_mutex: the window while it takes requests
 };

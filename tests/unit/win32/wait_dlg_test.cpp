@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/win32_elevation.h"
 #include "ui/msg_filter.h"
 #include "ui/resource.h"
 #include "ui/wait_dlg.h"
@@ -50,6 +51,16 @@ LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+// The shell's part of an elevated write: notes the title of the prompt's owner; the user
+// declines.
+char g_szPromptOwner[64];
+BOOL DeclinePrompt(SHELLEXECUTEINFOA* pInfo) {
+    g_szPromptOwner[0] = '\0';
+    GetWindowTextA(pInfo->hwnd, g_szPromptOwner, sizeof g_szPromptOwner);
+    SetLastError(ERROR_CANCELLED);
+    return FALSE;
 }
 
 // A window of the dialog's thread that is busy for a while on one message and counts another.
@@ -170,6 +181,22 @@ TEST_F(WaitDlgTest, TheWorkersEndHandsTheActivationToTheEnabledOwner) {
     EXPECT_EQ(g_nOwnerEnabledAtHide, 1);
     EXPECT_EQ(GetActiveWindow(), hOwner);
     DestroyWindow(hOwner);
+}
+
+// The consent prompt of an elevated write comes up over the wait dialog, which the worker
+// (started before that window exists) waits for.
+TEST_F(WaitDlgTest, AnElevatedWritesPromptBelongsToTheWaitDialog) {
+    CWin32Elevation elevation("C:\\Mavris.exe", &DeclinePrompt);
+    elevation.SetOwnerSource([this] { return m_dialog.WaitForWindow(5000); });
+    IElevation::Result result = IElevation::Result::kDone;
+    m_dialog.PrepareRun();
+    m_worker = std::thread([&] {
+        result = elevation.WriteUserInit(1, 1);
+        m_dialog.RequestClose();
+    });
+    EXPECT_EQ(RunModal(), IDCANCEL);
+    EXPECT_EQ(result, IElevation::Result::kDeclined);
+    EXPECT_STREQ(g_szPromptOwner, kTitle);
 }
 
 TEST_F(WaitDlgTest, CloseRequestsRacingTheWindowAlwaysEndTheRun) {
