@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <chrono>
-
 #include "ui/resource.h"
 #include "ui/text.h"
 
@@ -12,11 +10,19 @@ constexpr UINT_PTR kProgressTimerId = 1;
 constexpr UINT kProgressPeriod = 500;
 }  // namespace
 
-CWaitDlg::CWaitDlg() : CDialog(IDD_WAIT) {}
+CWaitDlg::CWaitDlg()
+    : CDialog(IDD_WAIT), m_hWindowOpened(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+CWaitDlg::~CWaitDlg() {
+    if (m_hWindowOpened != nullptr) {
+        CloseHandle(m_hWindowOpened);
+    }
+}
 
 void CWaitDlg::PrepareRun() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bCloseRequested = false;
+    ResetEvent(m_hWindowOpened);
 }
 
 void CWaitDlg::RequestClose() {
@@ -33,9 +39,8 @@ void CWaitDlg::RequestClose() {
 }
 
 HWND CWaitDlg::WaitForWindow(DWORD nTimeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_windowOpened.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
-                            [this] { return m_hWndOpen != nullptr; });
+    WaitForSingleObject(m_hWindowOpened, nTimeoutMs);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_hWndOpen;
 }
 
@@ -56,9 +61,9 @@ bool CWaitDlg::OnInitDialog() {
         bAlreadyRequested = m_bCloseRequested;
         if (!bAlreadyRequested) {
             m_hWndOpen = m_hWnd;  // from now on a request reaches the window
+            SetEvent(m_hWindowOpened);
         }
     }
-    m_windowOpened.notify_all();
     if (bAlreadyRequested) {
         // The work ended before the window existed: end the run before it is ever shown.
         OnClose();

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <mutex>
 
 #include "ui/dialog.h"
@@ -13,6 +12,7 @@
 class CWaitDlg : public CDialog {
 public:
     CWaitDlg();
+    ~CWaitDlg() override;
 
     // Call before the worker thread starts: forgets a close request of an earlier run.
     void PrepareRun();
@@ -41,7 +41,9 @@ private:
     CWindowTimer m_timer;        // id 1, every 500 ms
 
     std::mutex m_mutex;
-    std::condition_variable m_windowOpened;
+    // Manual reset: set once the current run's window takes requests. An event, not a
+    // condition variable, whose timed wait would pull in clock functions Vista's runtime lacks.
+    HANDLE m_hWindowOpened;
     bool m_bCloseRequested = false;  // guarded by m_mutex
     HWND m_hWndOpen = nullptr;       // guarded by m_mutex: the window while it takes requests
 };

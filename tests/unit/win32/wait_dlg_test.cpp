@@ -24,7 +24,7 @@ constexpr INT_PTR kWatchdogResult = 4242;
 
 CWaitDlg* g_pRunning = nullptr;
 bool g_bShown = false;
-int g_nOwnerEnabledAtHide = -1;  // at the dialog's first hiding: 1 enabled, 0 not, -1 no owner
+int g_nOwnerEnabledAtHide = -1;  // at the first hiding: 1 the owner was enabled, 0 it was not
 
 // Ends a run that nobody else ends, so that a fault fails the test instead of hanging it.
 void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -34,27 +34,22 @@ void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // Notes whether the dialog window was ever shown, and whether its owner was enabled when it
-// was hidden.
+// was first hidden.
 LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    char szTitle[64] = {};
-    if (nCode == HC_ACTION && GetWindowTextA(pMsg->hwnd, szTitle, sizeof szTitle) > 0 &&
-        lstrcmpA(szTitle, kTitle) == 0) {
-        if (pMsg->message == WM_SHOWWINDOW && pMsg->wParam != FALSE) {
+    if (nCode == HC_ACTION && pMsg->message == WM_SHOWWINDOW) {
+        char szTitle[64] = {};
+        GetWindowTextA(pMsg->hwnd, szTitle, sizeof szTitle);
+        if (lstrcmpA(szTitle, kTitle) == 0 && pMsg->wParam != FALSE) {
             g_bShown = true;
-        }
-        HWND hOwner = GetWindow(pMsg->hwnd, GW_OWNER);
-        if (pMsg->message == WM_WINDOWPOSCHANGING && hOwner != nullptr &&
-            (reinterpret_cast<WINDOWPOS*>(pMsg->lParam)->flags & SWP_HIDEWINDOW) != 0 &&
-            g_nOwnerEnabledAtHide < 0) {
-            g_nOwnerEnabledAtHide = IsWindowEnabled(hOwner) ? 1 : 0;
+        } else if (lstrcmpA(szTitle, kTitle) == 0 && g_nOwnerEnabledAtHide < 0) {
+            g_nOwnerEnabledAtHide = IsWindowEnabled(GetWindow(pMsg->hwnd, GW_OWNER)) ? 1 : 0;
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
-// The shell's part of an elevated write: notes the title of the prompt's owner; the user
-// declines.
+// The shell's part of an elevated write: notes the prompt's owner; the user declines.
 char g_szPromptOwner[64];
 BOOL DeclinePrompt(SHELLEXECUTEINFOA* pInfo) {
     g_szPromptOwner[0] = '\0';
@@ -163,40 +158,30 @@ TEST_F(WaitDlgTest, AWorkerEndsTheOpenWindowAndWaitsUntilItIsHandled) {
     EXPECT_FALSE(m_dialog.IsTimerRunning());
 }
 
-// The worker's end gives the activation back as Windows' own end of a dialog does: the owner
-// (hidden, as the main dialog mostly is) is enabled before the window hides and is the active
-// window afterwards, so that the program keeps the foreground for the box that follows.
-TEST_F(WaitDlgTest, TheWorkersEndHandsTheActivationToTheEnabledOwner) {
+// A run owned by a hidden window, as the main dialog mostly is: the consent prompt of an
+// elevated write, asked for before the wait dialog exists, belongs to the wait dialog; the
+// worker's end enables the owner before the window hides and leaves it active, as Windows' own
+// end of a dialog does, so that the program keeps the foreground for its next box.
+TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
     HWND hOwner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
-    ASSERT_NE(hOwner, nullptr);
     CDialog::SetDefaultOwner(hOwner);
-    m_dialog.PrepareRun();
-    m_worker = std::thread([this] {
-        WaitForVisibleWindow();
-        m_dialog.RequestClose();
-    });
-    EXPECT_EQ(RunModal(), IDCANCEL);
-    CDialog::SetDefaultOwner(nullptr);
-    EXPECT_EQ(g_nOwnerEnabledAtHide, 1);
-    EXPECT_EQ(GetActiveWindow(), hOwner);
-    DestroyWindow(hOwner);
-}
-
-// The consent prompt of an elevated write comes up over the wait dialog, which the worker
-// (started before that window exists) waits for.
-TEST_F(WaitDlgTest, AnElevatedWritesPromptBelongsToTheWaitDialog) {
     CWin32Elevation elevation("C:\\Mavris.exe", &DeclinePrompt);
     elevation.SetOwnerSource([this] { return m_dialog.WaitForWindow(5000); });
     IElevation::Result result = IElevation::Result::kDone;
     m_dialog.PrepareRun();
     m_worker = std::thread([&] {
         result = elevation.WriteUserInit(1, 1);
+        WaitForVisibleWindow();
         m_dialog.RequestClose();
     });
     EXPECT_EQ(RunModal(), IDCANCEL);
+    CDialog::SetDefaultOwner(nullptr);
     EXPECT_EQ(result, IElevation::Result::kDeclined);
     EXPECT_STREQ(g_szPromptOwner, kTitle);
+    EXPECT_EQ(g_nOwnerEnabledAtHide, 1);
+    EXPECT_EQ(GetActiveWindow(), hOwner);
+    DestroyWindow(hOwner);
 }
 
 TEST_F(WaitDlgTest, CloseRequestsRacingTheWindowAlwaysEndTheRun) {

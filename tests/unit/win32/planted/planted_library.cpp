@@ -1,5 +1,4 @@
-// A library that the loader tests plant beside the test program and in the current directory,
-// under its own name and under the names of system libraries; nothing may ever load it.
+// A library that the loader test plants beside the test program and in the current directory.
 #include <windows.h>
 
 extern "C" __declspec(dllexport) int MavrisPlantedLibrary() {
