@@ -125,9 +125,8 @@ TEST_F(DialogsTest, ScanDialogIsCentredAndItsCloseAsksTheMainWindowToShutDown) {
     EXPECT_TRUE(g_bScanDeleted);
 }
 
-// The info dialog takes the scan window's place (played by the main window here): that window
-// is hidden only once the dialog is up in front, so the program never lets go of the
-// foreground in between.
+// The info dialog takes the scan window's place (the main window plays it): that window goes
+// only once the dialog is up in front, so the program keeps the foreground throughout.
 TEST_F(DialogsTest, InfoDialogReplacesTheScanWindowShowsItsLineInBoldAndEndsWithItsButton) {
     CDialogTemplate layout(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 300, 200, "");
     layout.Add(CDialogTemplate::kButton, IDC_INFO_EXIT, BS_DEFPUSHBUTTON, 173, 174, 50, 14)

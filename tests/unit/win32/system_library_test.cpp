@@ -1,13 +1,12 @@
-// The loader of the libraries bound at run time against mavris-planted.dll, built beside the
-// test program: under its own name, copied into the current directory, or copied beside the
-// program under a system library's name, it must never be what loads.
+// LoadSystemLibrary against mavris-planted.dll, built beside the test program: under its own
+// name, copied into the current directory, or copied beside the program as hhctrl.ocx, the
+// planted file must never be what loads.
 #include "platform/win32/system_library.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -18,27 +17,21 @@ std::string FolderOf(HMODULE hModule) {
 }
 
 TEST(SystemLibraryTest, NeverLoadsAPlantedLibrary) {
-    char szSystem[MAX_PATH] = {};
-    char szCurrent[MAX_PATH] = {};
+    char szSystem[MAX_PATH] = {}, szCurrent[MAX_PATH] = {};
     GetSystemDirectoryA(szSystem, MAX_PATH);
     GetCurrentDirectoryA(MAX_PATH, szCurrent);
-    const std::string program = FolderOf(nullptr);
-    const std::string planted = program + "\\mavris-planted.dll";
-    const std::string current = program + "\\mavris-planted-cwd";
+    const std::string program = FolderOf(nullptr), planted = program + "\\mavris-planted.dll";
+    const std::string current = program + "\\planted-cwd";
     CreateDirectoryA(current.c_str(), nullptr);
     SetCurrentDirectoryA(current.c_str());
-    const struct {
-        const char* pszName;
-        std::string folder;
-        const char* pszLoadedFrom;
-    } cases[] = {{"mavris-planted.dll", program, "nowhere"},
-                 {"mavris-cwd.dll", current, "nowhere"},
-                 {"hhctrl.ocx", program, szSystem}};
-    for (const auto& c : cases) {
-        const std::string copy = c.folder + "\\" + c.pszName;
+    for (const auto& [pszName, folder, loadedFrom] :
+         {std::tuple<const char*, std::string, std::string>{"mavris-planted.dll", program, "-"},
+          {"mavris-cwd.dll", current, "-"},
+          {"hhctrl.ocx", program, szSystem}}) {
+        const std::string copy = folder + "\\" + pszName;
         ASSERT_TRUE(copy == planted || CopyFileA(planted.c_str(), copy.c_str(), FALSE)) << copy;
-        HMODULE hModule = LoadSystemLibrary(c.pszName);
-        EXPECT_EQ(hModule != nullptr ? FolderOf(hModule) : "nowhere", c.pszLoadedFrom) << copy;
+        HMODULE hModule = LoadSystemLibrary(pszName);
+        EXPECT_EQ(hModule != nullptr ? FolderOf(hModule) : "-", loadedFrom) << copy;
         FreeLibrary(hModule);
         if (copy != planted) {
             DeleteFileA(copy.c_str());

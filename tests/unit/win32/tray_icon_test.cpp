@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/tray_icon.h"
@@ -264,37 +265,32 @@ TEST_F(TrayIconTest, AnIconWhoseAddFailedComesWithTheTaskbarAndIsRemovedAtTheEnd
 }
 
 // A shell that refuses the first adds (Explorer busy at log-on): each tick of the icon's timer
-// tries again, sixty times; then only the taskbar's broadcast brings the icon. No timer is left
-// once the shell has the icon or it is no longer wanted.
+// tries again, sixty times, then only "TaskbarCreated" brings the icon; no timer is left once
+// the shell has the icon or it is no longer wanted.
 TEST_F(TrayIconTest, ARefusedAddIsTriedAgainOnATimerForTwoMinutes) {
-    const struct {
-        int nRefused, nTicks;
-        bool bRemoved;
-        long nAdds;
-        bool bShown, bTimerLeft;
-    } cases[] = {{1, 3, false, 2, true, false},
-                 {5, 3, false, 4, false, true},
-                 {60, 70, false, 61, true, false},
-                 {99, 70, false, 61, false, false},
-                 {99, 3, true, 1, false, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.nRefused << " refused, " << c.nTicks << " ticks");
+    for (const auto& [nRefused, nTicks, bRemoved, nAdds, bShown, bTimerLeft] :
+         {std::tuple{1, 3, false, 2, true, false},
+          {5, 3, false, 4, false, true},
+          {60, 70, false, 61, true, false},
+          {99, 70, false, 61, false, false},
+          {99, 3, true, 1, false, false}}) {
+        SCOPED_TRACE(testing::Message() << nRefused << " refused, " << nTicks << " ticks");
         m_shell.m_calls.clear();
-        m_shell.m_nRefusedAdds = c.nRefused;
+        m_shell.m_nRefusedAdds = nRefused;
         CTrayIcon tray(kIconId, m_shell);
         tray.BindWindow(m_hWnd, kCallback);
         tray.UpdateIcon(m_hIcon, "tip");
-        if (c.bRemoved) {
+        if (bRemoved) {
             tray.UpdateIcon(nullptr, nullptr);
         }
-        for (int i = 0; i < c.nTicks; ++i) {
+        for (int i = 0; i < nTicks; ++i) {
             SendMessageA(m_hWnd, WM_TIMER, CTrayIcon::kAddRetryTimerId, 0);
         }
         EXPECT_EQ(std::count_if(m_shell.m_calls.begin(), m_shell.m_calls.end(),
                                 [](const ShellCall& call) { return call.nOperation == NIM_ADD; }),
-                  c.nAdds);
-        EXPECT_EQ(tray.IsShown(), c.bShown);
-        EXPECT_EQ(KillTimer(m_hWnd, CTrayIcon::kAddRetryTimerId) != FALSE, c.bTimerLeft);
+                  nAdds);
+        EXPECT_EQ(tray.IsShown(), bShown);
+        EXPECT_EQ(KillTimer(m_hWnd, CTrayIcon::kAddRetryTimerId) != FALSE, bTimerLeft);
     }
 }
 

@@ -24,7 +24,6 @@ constexpr INT_PTR kWatchdogResult = 4242;
 
 CWaitDlg* g_pRunning = nullptr;
 bool g_bShown = false;
-int g_nOwnerEnabledAtHide = -1;  // at the first hiding: 1 the owner was enabled, 0 it was not
 
 // Ends a run that nobody else ends, so that a fault fails the test instead of hanging it.
 void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -33,17 +32,14 @@ void CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-// Notes whether the dialog window was ever shown, and whether its owner was enabled when it
-// was first hidden.
+// Notes whether the dialog window was ever shown.
 LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (nCode == HC_ACTION && pMsg->message == WM_SHOWWINDOW) {
+    if (nCode == HC_ACTION && pMsg->message == WM_SHOWWINDOW && pMsg->wParam != FALSE) {
         char szTitle[64] = {};
         GetWindowTextA(pMsg->hwnd, szTitle, sizeof szTitle);
-        if (lstrcmpA(szTitle, kTitle) == 0 && pMsg->wParam != FALSE) {
+        if (lstrcmpA(szTitle, kTitle) == 0) {
             g_bShown = true;
-        } else if (lstrcmpA(szTitle, kTitle) == 0 && g_nOwnerEnabledAtHide < 0) {
-            g_nOwnerEnabledAtHide = IsWindowEnabled(GetWindow(pMsg->hwnd, GW_OWNER)) ? 1 : 0;
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
@@ -102,7 +98,6 @@ protected:
 
     void SetUp() override {
         g_bShown = false;
-        g_nOwnerEnabledAtHide = -1;
         m_hShowHook =
             SetWindowsHookExA(WH_CALLWNDPROC, ShowHookProc, nullptr, GetCurrentThreadId());
     }
@@ -158,10 +153,10 @@ TEST_F(WaitDlgTest, AWorkerEndsTheOpenWindowAndWaitsUntilItIsHandled) {
     EXPECT_FALSE(m_dialog.IsTimerRunning());
 }
 
-// A run owned by a hidden window, as the main dialog mostly is: the consent prompt of an
-// elevated write, asked for before the wait dialog exists, belongs to the wait dialog; the
-// worker's end enables the owner before the window hides and leaves it active, as Windows' own
-// end of a dialog does, so that the program keeps the foreground for its next box.
+// A run owned by a hidden window, as the main dialog mostly is: an elevated write's consent
+// prompt, asked for before the wait dialog exists, belongs to it; the worker's end leaves the
+// owner enabled and active, as Windows' own end of a dialog does, so that the program keeps the
+// foreground for its next box.
 TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
     HWND hOwner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
@@ -179,7 +174,6 @@ TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
     CDialog::SetDefaultOwner(nullptr);
     EXPECT_EQ(result, IElevation::Result::kDeclined);
     EXPECT_STREQ(g_szPromptOwner, kTitle);
-    EXPECT_EQ(g_nOwnerEnabledAtHide, 1);
     EXPECT_EQ(GetActiveWindow(), hOwner);
     DestroyWindow(hOwner);
 }
