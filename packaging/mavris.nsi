@@ -36,6 +36,7 @@
 ; The tool holds this mutex while it runs (one instance per session).
 !define TOOL_MUTEX "Modem-On-Hold-2CBC76AC-E836-48a1-8376-06E6760B924F"
 !define SYNCHRONIZE 0x00100000
+!define ERROR_ACCESS_DENIED 5
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Mavris"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "ORVA_ModemOnHold"
@@ -100,9 +101,16 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "(c) 2026 ${PUBLISHER}"
 !macro DEFINE_WAIT_FOR_TOOL_END PREFIX
     Function ${PREFIX}WaitForToolEnd
         check:
-        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${TOOL_MUTEX}") p .r0'
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${TOOL_MUTEX}") p .r0 ?e'
+        Pop $1
+        ${If} $0 != 0
+            System::Call 'kernel32::CloseHandle(p r0)'
+        ${ElseIf} $1 = ${ERROR_ACCESS_DENIED}
+            ; The mutex exists but may not be opened from here (a tool of another account, or
+            ; one with other rights): that tool runs all the same.
+            StrCpy $0 1
+        ${EndIf}
         StrCmp $0 0 done
-        System::Call 'kernel32::CloseHandle(p r0)'
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(TOOL_RUNNING)" /SD IDCANCEL IDRETRY check
         done:
     FunctionEnd

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/win32/system_library.h"
+#include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/scan_dlg.h"
 
@@ -22,13 +24,12 @@ CHoldApp::~CHoldApp() {
 }
 
 bool CHoldApp::InitInstance() {
-    m_hMutex = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
-    const bool bAlreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
-    if (m_hMutex != nullptr) {
-        ReleaseMutex(m_hMutex);
-    }
-    if (bAlreadyRunning) {
-        return false;  // another instance runs: end at once, no window, no message
+    if (ClaimSingleInstance(kSingleInstanceMutexName, &m_hMutex)) {
+        // Another instance runs: this start ends at once without a window of its own, and
+        // the running one shows its main dialog (unless it is still scanning), so that a
+        // user who starts the tool again from the Start menu sees it.
+        AskRunningInstanceToShow();
+        return false;
     }
 
     INITCOMMONCONTROLSEX init{sizeof init,
@@ -51,7 +52,11 @@ bool CHoldApp::InitInstance() {
     // The main dialog's set-up registers its window as the owner of the program's other
     // dialogs; the Escape rule finds it there.
     auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this, pScanDlg);
+    // The consent prompt of an elevated write comes up over the wait dialog the user watches.
+    CWin32Elevation& elevation = GetWin32Elevation();
+    elevation.SetOwnerSource([pOwner = pDialog.get()] { return pOwner->GetPromptOwner(); });
     pDialog->DoModal();
+    elevation.SetOwnerSource(nullptr);
     pDialog.reset();
     CDialog::SetDefaultOwner(nullptr);
     m_filter.Remove();
@@ -76,7 +81,7 @@ void CHoldApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
         // Loaded at run time: a system without the HTML Help component still runs the tool,
         // and its help requests then do nothing.
         m_bHtmlHelpLooked = true;
-        m_hHtmlHelp = LoadLibraryA("hhctrl.ocx");
+        m_hHtmlHelp = LoadSystemLibrary("hhctrl.ocx");
         if (m_hHtmlHelp != nullptr) {
             m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(
                 reinterpret_cast<void*>(GetProcAddress(m_hHtmlHelp, "HtmlHelpA")));

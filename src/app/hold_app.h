@@ -8,12 +8,8 @@
 #include <string>
 
 #include "app/hold_dlg.h"
+#include "app/single_instance.h"
 #include "ui/msg_filter.h"
-
-// The single-instance token: while a process holds this name, every further start ends at
-// once, silently.
-inline constexpr const char kSingleInstanceMutexName[] =
-    "Modem-On-Hold-2CBC76AC-E836-48a1-8376-06E6760B924F";
 
 class CHoldApp : public IHelpRequests {
 public:

@@ -2,6 +2,7 @@
 // check boxes, Extra, Info, About and the minimised icon.
 #include "app/hold_dlg.h"
 
+#include "app/single_instance.h"
 #include "ui/about_dlg.h"
 #include "ui/info_dlg.h"
 #include "ui/resource.h"
@@ -84,6 +85,11 @@ bool CHoldDlg::OnInitDialog() {
 }
 
 bool CHoldDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    if (nMsg == GetShowInstanceMessage() && nMsg != 0) {
+        OnAnotherStart();
+        *pResult = 0;
+        return true;
+    }
     switch (nMsg) {
         case WM_SCAN_DONE:
             *pResult = OnScanDone();
@@ -199,6 +205,26 @@ void CHoldDlg::OnClose() {
     EndProgram();
 }
 
+void CHoldDlg::OnAnotherStart() {
+    // The user started the tool again: the main dialog shows as on "Open". While the scan
+    // still runs, or the program ends, nothing happens.
+    if (!m_bScanDone || m_bEnding || m_bClosing || BringModalWindowForward()) {
+        return;
+    }
+    ShowDialog();
+}
+
+bool CHoldDlg::BringModalWindowForward() {
+    if (IsWindowEnabled(m_hWnd) && !IsBusy()) {
+        return false;
+    }
+    HWND hPopup = GetLastActivePopup(m_hWnd);
+    if (hPopup != nullptr && hPopup != m_hWnd) {
+        SetForegroundWindow(hPopup);
+    }
+    return true;
+}
+
 void CHoldDlg::ShowDialog() {
     m_bVisible = true;
     ShowWindow(m_hWnd, SW_SHOW);
@@ -241,6 +267,7 @@ void CHoldDlg::OnEndSession(bool bEnding) {
 void CHoldDlg::OnDestroy() {
     // The icon leaves the notification area with the window it reports to, the scan window
     // (which frees its object) with the window it belongs to.
+    MarkInstanceWindow(m_hWnd, false);
     m_trayIcon.ShowResourceIcon(0);
     if (m_hScanWnd != nullptr && IsWindow(m_hScanWnd)) {
         ::DestroyWindow(m_hScanWnd);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "app/message_wait.h"
 #include "app/tray_icon.h"
@@ -59,6 +60,13 @@ public:
     int GetCurrentMode() const { return m_nCurrentMode; }
     // A command is running or the program is ending: the tray starts nothing new.
     bool IsBusy() const { return m_bApplying || m_bEnding; }
+    // While a modal window of the program is up (the wait dialog, a message box, Extra,
+    // About), which disables this dialog, or a command runs: that window comes forward and
+    // true is returned, so that no command starts under a running one.
+    bool BringModalWindowForward();
+    // The mode-change thread: the window that the consent prompt of an elevated write belongs
+    // to, the wait dialog (waited for briefly, as the thread starts before it exists).
+    HWND GetPromptOwner();
 
 protected:
     bool OnInitDialog() override;
@@ -93,8 +101,10 @@ private:
     int RunApply();
     void RefreshMode();
     int ShowBox(UINT nTextId, UINT nCaptionId, UINT nIcon);
+    int ShowBox(const std::string& text, UINT nCaptionId, UINT nIcon);
 
     // --- the rest (hold_dlg.cpp) ---
+    void OnAnotherStart();
     void ShowDialog();
     void HideDialog();
     void EndProgram();
@@ -138,5 +148,6 @@ private:
     bool m_bInCountryWarning = false;
     bool m_bShutdownAfterWarning = false;
     bool m_bTipsAdded = false;
+    bool m_bScanDone = false;  // the controls are filled and the icon is up
     int m_nCurrentMode = -1;
 };

@@ -24,17 +24,10 @@ void SetRadioCheck(HMENU hMenu, UINT nId, bool bChecked) {
 CHoldTrayIcon::CHoldTrayIcon(CHoldDlg& owner) : CTrayIcon(IDR_TRAY), m_owner(owner) {}
 
 LRESULT CHoldTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
-    HWND hMain = GetIconData().hWnd;
     const bool bClick = nMouseMessage == WM_RBUTTONUP || nMouseMessage == WM_LBUTTONDBLCLK;
-    if (bClick && nIconId == GetIconData().uID && hMain != nullptr &&
-        (!IsWindowEnabled(hMain) || m_owner.IsBusy())) {
-        // A modal window of the program is up (the wait dialog, a message box, Extra, About),
-        // and it disables the main dialog: that window comes forward, no command starts.
-        HWND hPopup = GetLastActivePopup(hMain);
-        if (hPopup != nullptr && hPopup != hMain) {
-            SetForegroundWindow(hPopup);
-        }
-        return 1;
+    if (bClick && nIconId == GetIconData().uID && GetIconData().hWnd != nullptr &&
+        m_owner.BringModalWindowForward()) {
+        return 1;  // no command starts under a running one
     }
     return CTrayIcon::OnIconMessage(nIconId, nMouseMessage);
 }
@@ -85,6 +78,11 @@ bool CHoldDlg::ApplyMode(int nMode) {
     return true;
 }
 
+HWND CHoldDlg::GetPromptOwner() {
+    constexpr DWORD kWaitWindowMs = 3000;
+    return m_waitDlg.WaitForWindow(kWaitWindowMs);
+}
+
 DWORD WINAPI CHoldDlg::ApplyThreadProc(void* pParam) {
     auto* pThis = static_cast<CHoldDlg*>(pParam);
     pThis->m_nApplyResult = pThis->RunApply();
@@ -120,6 +118,12 @@ void CHoldDlg::RefreshMode() {
 }
 
 int CHoldDlg::ShowBox(UINT nTextId, UINT nCaptionId, UINT nIcon) {
-    return MessageBoxA(m_hWnd, LoadText(nTextId).c_str(), LoadText(nCaptionId).c_str(),
-                       MB_OK | nIcon);
+    return ShowBox(LoadText(nTextId), nCaptionId, nIcon);
+}
+
+int CHoldDlg::ShowBox(const std::string& text, UINT nCaptionId, UINT nIcon) {
+    // Owned by a hidden window, the box has no taskbar button of its own: it must come to the
+    // front, or the user would not find it (after a tray command, during the scan).
+    const UINT nFront = IsWindowVisible(m_hWnd) ? 0 : MB_SETFOREGROUND;
+    return MessageBoxA(m_hWnd, text.c_str(), LoadText(nCaptionId).c_str(), MB_OK | nIcon | nFront);
 }

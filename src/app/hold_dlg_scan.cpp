@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/hold_dlg.h"
+#include "app/single_instance.h"
 #include "app/taskbar_message.h"
 #include "ui/info_dlg.h"
 #include "ui/resource.h"
@@ -76,9 +77,8 @@ void CHoldDlg::RunScan() {
         return;
     }
     if (m_modemList.GetCount() == 0) {
-        // Asynchronously: this thread must never wait for the user-interface thread.
-        ShowWindowAsync(m_hScanWnd, SW_HIDE);
         CInfoDlg info;  // runs on this thread, with no parent
+        info.SetReplacedWindow(m_hScanWnd);
         info.DoModal();
         PostMessageA(m_hWnd, WM_APP_SHUTDOWN, 0, 0);
         return;
@@ -121,7 +121,7 @@ LRESULT CHoldDlg::OnCountryWarningMessage(WPARAM nIndex) {
     }
     const std::string text = pModem->GetName() + " \r\n" + LoadText(IDS_NOT_GERMANY);
     m_bInCountryWarning = true;
-    MessageBoxA(m_hWnd, text.c_str(), LoadText(IDS_INFO_TITLE).c_str(), MB_OK | MB_ICONHAND);
+    ShowBox(text, IDS_INFO_TITLE, MB_ICONHAND);
     m_bInCountryWarning = false;
     if (m_bShutdownAfterWarning) {
         // The scan window was closed while the box was up; the end waits until here.
@@ -178,6 +178,10 @@ LRESULT CHoldDlg::OnScanDone() {
     m_trayIcon.ShowResourceIcon(IDI_TRAY);
     RefreshMode();
     HideScanDialog();
+    // From now on a second start finds this window and asks it to show itself.
+    m_bScanDone = true;
+    AllowMessageFromOtherProcesses(m_hWnd, GetShowInstanceMessage());
+    MarkInstanceWindow(m_hWnd, true);
     if (m_bFirstRun && m_pHelp != nullptr) {
         m_pHelp->WinHelp(0, HELP_CONTEXT);
     }

@@ -8,7 +8,7 @@ constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW
 
 }  // namespace
 
-void AllowTaskbarCreatedMessage(HWND hWnd) {
+void AllowMessageFromOtherProcesses(HWND hWnd, UINT nMsg) {
     HMODULE hUser32 = ::GetModuleHandleA("user32.dll");
     if (hUser32 == nullptr) {
         return;
@@ -18,5 +18,5 @@ void AllowTaskbarCreatedMessage(HWND hWnd) {
     if (pfnChangeFilter == nullptr) {
         return;
     }
-    pfnChangeFilter(hWnd, ::RegisterWindowMessageA("TaskbarCreated"), kMsgFltAllow, nullptr);
+    pfnChangeFilter(hWnd, nMsg, kMsgFltAllow, nullptr);
 }

@@ -1,11 +1,15 @@
-// Lets the taskbar's "TaskbarCreated" broadcast through to a window of a process that runs
-// with administrator rights, which Windows would otherwise filter out as coming from the
-// user's Explorer at a lower integrity level; without it the tray icon would not come back
-// after Explorer restarts.
+// Lets messages of the user's other processes through to a window of a process that runs with
+// administrator rights, which Windows would otherwise filter out as coming from a lower
+// integrity level: the taskbar's "TaskbarCreated" (without it the tray icon would not come
+// back after Explorer restarts) and a second start's request to show the main dialog.
 #pragma once
 
 #include <windows.h>
 
-// ChangeWindowMessageFilterEx(hWnd, "TaskbarCreated", MSGFLT_ALLOW), looked up at run time so
-// that Windows versions without it still start; there it does nothing.
-void AllowTaskbarCreatedMessage(HWND hWnd);
+// ChangeWindowMessageFilterEx(hWnd, nMsg, MSGFLT_ALLOW), looked up at run time so that
+// Windows versions without it still start; there it does nothing.
+void AllowMessageFromOtherProcesses(HWND hWnd, UINT nMsg);
+
+inline void AllowTaskbarCreatedMessage(HWND hWnd) {
+    AllowMessageFromOtherProcesses(hWnd, RegisterWindowMessageA("TaskbarCreated"));
+}

@@ -44,6 +44,10 @@ LRESULT CTrayWindowHook::HandleMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) 
             }
         } else if (nMsg == CTrayIcon::s_nTaskbarCreated && CTrayIcon::s_nTaskbarCreated != 0) {
             pOwner->OnTaskbarRecreated(wParam, lParam);
+        } else if (nMsg == WM_TIMER && wParam == CTrayIcon::kAddRetryTimerId &&
+                   m_hTarget == pOwner->m_hRetryWnd) {
+            pOwner->OnAddRetryTimer();
+            return 0;  // the icon's own timer: nothing for the window
         }
     }
     // Every message, the callback message included, still reaches the window's own procedure.
@@ -62,10 +66,13 @@ CTrayIcon::CTrayIcon(UINT nId, ITrayShell& shell) : m_shell(shell) {
 }
 
 CTrayIcon::~CTrayIcon() {
-    ShowResourceIcon(0);
+    ShowResourceIcon(0);  // stops the retries too
 }
 
 void CTrayIcon::BindWindow(HWND hWnd, UINT nCallbackMessage) {
+    // The retries run on the window the icon reports to.
+    const bool bRetrying = m_hRetryWnd != nullptr;
+    StopAddRetries();
     m_iconData.hWnd = hWnd;
     m_iconData.uCallbackMessage = nCallbackMessage;
     HWND hTopLevel = nullptr;
@@ -75,13 +82,12 @@ void CTrayIcon::BindWindow(HWND hWnd, UINT nCallbackMessage) {
     } else {
         m_windowHook.HookTo(nullptr);
     }
-    if (hTopLevel == hWnd) {
-        // A top-level window sees the broadcast itself; a watcher left on the top-level window
-        // of an earlier binding would announce it twice.
-        m_topLevelHook.HookTo(nullptr);
-        return;
+    // A top-level window sees the broadcast itself; a watcher left on the top-level window of
+    // an earlier binding would announce it twice.
+    m_topLevelHook.HookTo(hTopLevel == hWnd ? nullptr : hTopLevel);
+    if (bRetrying) {
+        StartAddRetries();
     }
-    m_topLevelHook.HookTo(hTopLevel);
 }
 
 bool CTrayIcon::ShowResourceIcon(UINT nId) {
@@ -103,6 +109,16 @@ bool CTrayIcon::ShowResourceIcon(UINT nId) {
 }
 
 bool CTrayIcon::UpdateIcon(HICON hIcon, const char* pszTip) {
+    const bool bResult = CallShell(hIcon, pszTip);
+    if (IsWanted() && !IsShown()) {
+        StartAddRetries();
+    } else {
+        StopAddRetries();
+    }
+    return bResult;
+}
+
+bool CTrayIcon::CallShell(HICON hIcon, const char* pszTip) {
     DWORD nOperation;
     m_iconData.uFlags = 0;
     m_hWantedIcon = hIcon;
@@ -137,6 +153,33 @@ bool CTrayIcon::UpdateIcon(HICON hIcon, const char* pszTip) {
         m_iconData.hIcon = nullptr;  // a failed add is tried again by the next call
     }
     return bResult != FALSE;
+}
+
+void CTrayIcon::StartAddRetries() {
+    if (m_hRetryWnd != nullptr || m_iconData.hWnd == nullptr) {
+        return;  // a round of retries is running already, or there is no window for a timer
+    }
+    if (SetTimer(m_iconData.hWnd, kAddRetryTimerId, kAddRetryPeriodMs, nullptr) != 0) {
+        m_hRetryWnd = m_iconData.hWnd;
+        m_nRetriesLeft = kAddRetries;
+    }
+}
+
+void CTrayIcon::StopAddRetries() {
+    if (m_hRetryWnd != nullptr) {
+        KillTimer(m_hRetryWnd, kAddRetryTimerId);
+        m_hRetryWnd = nullptr;
+    }
+    m_nRetriesLeft = 0;
+}
+
+void CTrayIcon::OnAddRetryTimer() {
+    if (IsWanted() && !IsShown()) {
+        CallShell(m_hWantedIcon, nullptr);
+    }
+    if (!IsWanted() || IsShown() || --m_nRetriesLeft <= 0) {
+        StopAddRetries();
+    }
 }
 
 LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {

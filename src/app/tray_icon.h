@@ -67,12 +67,25 @@ public:
     // "TaskbarCreated", registered when the program starts.
     static const UINT s_nTaskbarCreated;
 
+    // A refused add (the shell times out while Explorer starts at log-on) is tried again on
+    // this timer of the bound window, every kAddRetryPeriodMs up to kAddRetries times; after
+    // that only "TaskbarCreated" brings the icon. No timer runs while the shell has the icon.
+    static constexpr UINT_PTR kAddRetryTimerId = 0x7E41;
+    static constexpr UINT kAddRetryPeriodMs = 2000;
+    static constexpr int kAddRetries = 60;
+
 protected:
     // The popup menu is about to be shown: a chance to check or grey its items.
     virtual void OnPrepareMenu(HMENU /*hPopup*/) {}
 
 private:
     friend class CTrayWindowHook;
+
+    // The shell call of UpdateIcon, without touching the retries.
+    bool CallShell(HICON hIcon, const char* pszTip);
+    void StartAddRetries();
+    void StopAddRetries();
+    void OnAddRetryTimer();
 
     NOTIFYICONDATAA m_iconData;  // hIcon: the icon the shell took, null when it has none
     // What the program wants shown, kept apart from what the shell has: an add that failed
@@ -81,6 +94,8 @@ private:
     // An add was tried since the last removal: a failed or timed-out add may still have left
     // the icon in the shell, so removing it is never skipped then.
     bool m_bAddTried = false;
+    HWND m_hRetryWnd = nullptr;  // the window the retry timer runs on, null while none runs
+    int m_nRetriesLeft = 0;
     CTrayWindowHook m_windowHook;
     CTrayWindowHook m_topLevelHook;
     ITrayShell& m_shell;

@@ -103,6 +103,7 @@ void CDialog::EndDialog(INT_PTR nResult) {
             // message (the tray's Exit, say) and drop it, as it dispatches nothing once the
             // run has ended. The window goes now; the run ends when the loop comes to this
             // request, behind whatever was posted before it.
+            HandBackToOwner();
             ShowWindow(m_hWnd, SW_HIDE);
             PostMessageA(m_hWnd, kEndModalRun, static_cast<WPARAM>(nResult), 0);
             return;
@@ -113,6 +114,21 @@ void CDialog::EndDialog(INT_PTR nResult) {
         PostMessageA(m_hWnd, WM_NULL, 0, 0);
     } else {
         ShowWindow(m_hWnd, SW_HIDE);
+    }
+}
+
+void CDialog::HandBackToOwner() {
+    // As Windows' own end of a dialog does: the owner is enabled again before the window goes
+    // and takes the activation if the window had it. Hidden while its owner is still
+    // disabled, the window would hand the foreground to another program, and the program's
+    // next window (a message box owned by the hidden main dialog) could open behind it.
+    HWND hOwner = GetWindow(m_hWnd, GW_OWNER);
+    if (hOwner == nullptr) {
+        return;
+    }
+    EnableWindow(hOwner, TRUE);
+    if (GetActiveWindow() == m_hWnd) {
+        SetForegroundWindow(hOwner);
     }
 }
 

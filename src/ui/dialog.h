@@ -89,6 +89,8 @@ protected:
     HWND m_hParent;
 
 private:
+    // Ending a modal run: enables the owner and gives it the activation.
+    void HandBackToOwner();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
     static bool ReturnsDirectly(UINT nMsg);
 

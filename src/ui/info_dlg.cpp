@@ -18,6 +18,15 @@ bool CInfoDlg::OnInitDialog() {
     SetWindowText(LoadText(IDS_CLOSING).c_str());
     SetDlgItemText(IDC_INFO_LINE, LoadText(IDS_NO_MODEM));
     SetDlgItemText(IDC_INFO_EXIT, LoadText(IDS_EXIT));
+    if (m_hReplaced != nullptr) {
+        // Shown and brought forward while the window it replaces still has the foreground;
+        // only then does that window go. Hidden first, it would hand the foreground to another
+        // program, and this dialog, of another thread and without an owner, could open
+        // behind that program's window.
+        ShowWindow(m_hWnd, SW_SHOW);
+        SetForegroundWindow(m_hWnd);
+        ShowWindowAsync(m_hReplaced, SW_HIDE);
+    }
     return true;
 }
 

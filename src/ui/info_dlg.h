@@ -11,6 +11,10 @@ class CInfoDlg : public CDialog {
 public:
     CInfoDlg();
 
+    // The window that this dialog takes the place of (the scan window): hidden, without
+    // waiting for its thread, once this dialog is up in front.
+    void SetReplacedWindow(HWND hWnd) { m_hReplaced = hWnd; }
+
     // The bold font of line 1043 while the object lives (null before the first opening).
     HFONT GetBoldFont() const { return m_font.Get(); }
 
@@ -20,6 +24,7 @@ protected:
 
 private:
     CFontHandle m_font;
+    HWND m_hReplaced = nullptr;
 };
 
 // The bold "MS Sans Serif" of the tool's emphasised lines (height 12, weight 700); the main

@@ -10,11 +10,19 @@ constexpr UINT_PTR kProgressTimerId = 1;
 constexpr UINT kProgressPeriod = 500;
 }  // namespace
 
-CWaitDlg::CWaitDlg() : CDialog(IDD_WAIT) {}
+CWaitDlg::CWaitDlg()
+    : CDialog(IDD_WAIT), m_hWindowOpened(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+CWaitDlg::~CWaitDlg() {
+    if (m_hWindowOpened != nullptr) {
+        CloseHandle(m_hWindowOpened);
+    }
+}
 
 void CWaitDlg::PrepareRun() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bCloseRequested = false;
+    ResetEvent(m_hWindowOpened);
 }
 
 void CWaitDlg::RequestClose() {
@@ -28,6 +36,12 @@ void CWaitDlg::RequestClose() {
     if (hWnd != nullptr) {
         SendMessageA(hWnd, WM_CLOSE, 0, 0);
     }
+}
+
+HWND CWaitDlg::WaitForWindow(DWORD nTimeoutMs) {
+    WaitForSingleObject(m_hWindowOpened, nTimeoutMs);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hWndOpen;
 }
 
 bool CWaitDlg::OnInitDialog() {
@@ -47,6 +61,7 @@ bool CWaitDlg::OnInitDialog() {
         bAlreadyRequested = m_bCloseRequested;
         if (!bAlreadyRequested) {
             m_hWndOpen = m_hWnd;  // from now on a request reaches the window
+            SetEvent(m_hWindowOpened);
         }
     }
     if (bAlreadyRequested) {

@@ -12,6 +12,7 @@
 class CWaitDlg : public CDialog {
 public:
     CWaitDlg();
+    ~CWaitDlg() override;
 
     // Call before the worker thread starts: forgets a close request of an earlier run.
     void PrepareRun();
@@ -20,6 +21,10 @@ public:
     // WM_CLOSE and the call returns once that is handled; when the worker is faster than the
     // window, the request is kept and the window ends itself as soon as it is created.
     void RequestClose();
+
+    // Any thread: the window of the current run, waiting up to nTimeoutMs for it to be
+    // created (the worker starts before the window exists); null when it did not come.
+    HWND WaitForWindow(DWORD nTimeoutMs);
 
     bool IsTimerRunning() const { return m_timer.IsRunning(); }
 
@@ -36,6 +41,9 @@ private:
     CWindowTimer m_timer;        // id 1, every 500 ms
 
     std::mutex m_mutex;
+    // Manual reset: set once the current run's window takes requests. An event, not a
+    // condition variable, whose timed wait would pull in clock functions Vista's runtime lacks.
+    HANDLE m_hWindowOpened;
     bool m_bCloseRequested = false;  // guarded by m_mutex
     HWND m_hWndOpen = nullptr;       // guarded by m_mutex: the window while it takes requests
 };

@@ -245,6 +245,5 @@ class AppMachine(harness.Machine):
         return {32774: marks[0], 32775: marks[1]}
 
     def pty_holders(self, port):
-        """Processes that have the simulated modem's pty open (the port is held)."""
-        sim = self.sims[port]
-        return harness.pty_holders(os.path.realpath(sim.pty), exclude=(sim.proc.pid,))
+        """Processes of the machine that have the simulated modem's pty open (it is held)."""
+        return harness.pty_holders(os.path.realpath(self.sims[port].pty), self.processes())

@@ -105,9 +105,9 @@ class FaultMachine(app_harness.AppMachine):
         self.denied = []
 
     def port_holders(self):
-        """{port: processes that hold its pty}, this process's own holds left out."""
-        mine = {os.getpid()} | {sim.proc.pid for sim in self.sims.values()}
-        return {port: harness.pty_holders(path, mine) for port, path in self.ptys.items()}
+        """{port: processes of this machine's Wine prefix that hold its pty}."""
+        processes = self.processes()
+        return {port: harness.pty_holders(path, processes) for port, path in self.ptys.items()}
 
     def user_inits(self, count):
         """ "UserInit" of modem subkeys 0 to count - 1, exactly as stored (None: no value)."""

@@ -354,13 +354,12 @@ class ExclusiveHold:
             self._fd = None
 
 
-def pty_holders(path, exclude=()):
-    """Processes with the pty open, the given ones left out. A pty whose modem has dropped
-    the line shows as deleted in a holder's descriptor links."""
+def pty_holders(path, among):
+    """Those of the processes among that have the pty open. A pty whose modem has dropped the
+    line shows as deleted in a holder's descriptor links; its number may meanwhile belong to
+    another test's simulator, which is why only the machine's own processes are looked at."""
     holders = set()
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        if int(pid) in exclude:
-            continue
+    for pid in map(str, among):
         try:
             links = [os.readlink(f"/proc/{pid}/fd/{fd}") for fd in os.listdir(f"/proc/{pid}/fd")]
         except OSError:

@@ -72,20 +72,29 @@ class AppBase(harness.MachineCase):
         print(f"ended {seconds:.2f} s after the command", flush=True)
         self.assertLess(seconds, limit)
 
+    def foreground(self):
+        return int(self.m.inspect("foreground")["hwnd"], 16)
+
+    def start_again(self):
+        """A second start of the tool, which must end at once with 0."""
+        second = subprocess.run([harness.wine(), str(harness.mavris_exe())],
+                                env=self.m.env, timeout=30, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertEqual(second.returncode, 0)
+
     def dialled(self, port):
         return [c for c in self.m.sims[port].commands() if c not in PROBES]
 
     def mode_change(self, command, error_box=None):
         """Chooses the command in the tray menu; waits for the wait dialog to end and
-        answers the result boxes (error_box first when given, then text 135)."""
+        answers the result boxes (error_box first when given, then text 135), each of which
+        must be the active window."""
         self.m.choose_from_tray(command)
-        if error_box is not None:
-            box = self.m.wait_box(error_box)
-            self.assertEqual(box["title"], self.text(107))
+        for text_id, title_id in ([(error_box, 107)] if error_box else []) + [(135, 138)]:
+            box = self.m.wait_box(text_id)
+            self.assertEqual(box["title"], self.text(title_id))
+            self.assertEqual(self.foreground(), int(box["hwnd"], 16), f"box {text_id} behind")
             self.m.press(int(box["hwnd"], 16), 1)
-        box = self.m.wait_box(135)
-        self.assertEqual(box["title"], self.text(138))
-        self.m.press(int(box["hwnd"], 16), 1)
 
 
 class FirstRunBase(AppBase):
@@ -140,17 +149,21 @@ class FirstRunBase(AppBase):
         self.assertIsNone(program.proc.poll(), "hiding keeps the program running")
         self.ended_within(program, lambda: self.m.choose_from_tray(32772), 2.0)
 
-        # A later run: nothing shows after the scan; a second start ends at once, silently.
-        program = self.start([modem(3), modem(4, **FOREIGN)], warnings=1)
+        # A later run: nothing shows after the scan. A second start ends at once and makes
+        # no window: during the scan (the country warning is up) it does nothing, afterwards
+        # the running tool shows its main dialog in front.
+        self.m.add_modems([modem(3), modem(4, **FOREIGN)])
+        program = self.m.start_tool()
+        warning = int(self.m.wait_box(146)["hwnd"], 16)
+        self.start_again()
+        self.m.press(warning, 1)
+        self.assertIsNotNone(self.m.tray_icon_position(timeout=60), "tray icon after the scan")
         self.assertFalse(self.visible(main := self.m.main_hwnd()))
         before = len(self.m.tool_windows())
-        second = subprocess.run([harness.wine(), str(harness.mavris_exe())],
-                                env=self.m.env, timeout=30, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.assertEqual(second.returncode, 0)
+        self.start_again()
         self.assertEqual(len(self.m.tool_windows()), before, "the second start made windows")
-        self.m.choose_from_tray(32771)
-        self.m.wait_tool_window(self.text(132))
+        self.assertEqual(self.m.wait_tool_window(self.text(132), timeout=10), main)
+        self.assertEqual(self.foreground(), main)
         self.ended_within(program, lambda: self.m.press(main, 1019), 2.0)
 
 
@@ -258,6 +271,7 @@ class BehaviourDe(AppBase):
         program = self.m.start_tool()
         info = self.m.wait_tool_window(self.text(139))
         self.assertFalse(self.visible(self.m.wait_tool_window("Mavris", visible=False)))
+        self.assertEqual(self.foreground(), info, "the info dialog is behind")
         self.m.press(info, 1044)
         self.assertEqual(program.wait(timeout=30), 0)
 

@@ -18,6 +18,7 @@
 //   ui-inspect tray-delete WINDOW UID          removes that tray icon, as a shell restart would
 //   ui-inspect taskbar-created               broadcasts "TaskbarCreated"
 //   ui-inspect clipboard                     the clipboard's text
+//   ui-inspect foreground                    the window in the foreground
 //
 // WINDOW picks one top-level window: --hwnd H, or any of --title T (exact),
 // --class C, --process NAME (executable's file name), with --timeout MS to
@@ -49,8 +50,8 @@ int Usage() {
     Print(
         "{\"error\": \"usage: ui-inspect "
         "list|wait|dump|children|chars|paste|settext|click|post|send|"
-        "progress|menu|tray|tray-delete|taskbar-created|clipboard [--hwnd H] [--title T] "
-        "[--class C] [--process NAME] [--timeout MS] ...\"}");
+        "progress|menu|tray|tray-delete|taskbar-created|clipboard|foreground "
+        "[--hwnd H] [--title T] [--class C] [--process NAME] [--timeout MS] ...\"}");
     return 2;
 }
 
@@ -64,6 +65,13 @@ int Run(int argc, wchar_t** argv) {
         return Menus();
     if (cmd == L"clipboard") {
         Print("{\"text\": " + Quote(ClipboardText()) + "}");
+        return 0;
+    }
+    if (cmd == L"foreground") {
+        HWND h = GetForegroundWindow();
+        Print("{\"hwnd\": " + Hex(reinterpret_cast<UINT_PTR>(h)) +
+              ", \"title\": " + Quote(h ? TextOf(h) : std::wstring()) +
+              ", \"process\": " + Quote(h ? ProcessName(ProcessOf(h)) : std::wstring()) + "}");
         return 0;
     }
     if (cmd == L"taskbar-created") {

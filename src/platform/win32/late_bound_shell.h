@@ -12,12 +12,13 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "platform/win32/system_library.h"
+
 namespace late_bound {
 
 template <typename Function>
 Function Lookup(const char* pszDll, const char* pszName) {
-    // Both are known DLLs: the loader takes them from the system folder only.
-    HMODULE hModule = LoadLibraryA(pszDll);
+    HMODULE hModule = LoadSystemLibrary(pszDll);
     if (hModule == nullptr) {
         return nullptr;
     }

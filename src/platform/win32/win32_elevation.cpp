@@ -40,7 +40,15 @@ std::string OwnExecutablePath() {
 
 }  // namespace
 
-CWin32Elevation::CWin32Elevation(std::string exePath) : m_strExePath(std::move(exePath)) {}
+CWin32Elevation::CWin32Elevation(std::string exePath, ShellExecuteExFn pfnShellExecuteEx)
+    : m_strExePath(std::move(exePath)),
+      m_pfnShellExecuteEx(pfnShellExecuteEx != nullptr ? pfnShellExecuteEx
+                                                       : &late_bound::ShellExecuteEx) {}
+
+void CWin32Elevation::SetOwnerSource(OwnerSource source) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ownerSource = std::move(source);
+}
 
 IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
     const std::string exePath = m_strExePath.empty() ? OwnExecutablePath() : m_strExePath;
@@ -48,10 +56,16 @@ IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
         return Result::kFailed;
     }
     const std::string parameters = BuildUserInitWriteParameters(nKeyIndex, nMode);
+    OwnerSource ownerSource;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ownerSource = m_ownerSource;
+    }
     CComApartment apartment;
 
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof(info);
+    info.hwnd = ownerSource ? ownerSource() : nullptr;
     // The process handle is needed for its exit code; the shell shows no error box of its own,
     // the tool reports the failure with its own text.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
@@ -59,7 +73,7 @@ IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
     info.lpFile = exePath.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
-    if (!late_bound::ShellExecuteEx(&info)) {
+    if (!m_pfnShellExecuteEx(&info)) {
         return ::GetLastError() == ERROR_CANCELLED ? Result::kDeclined : Result::kFailed;
     }
     if (info.hProcess == nullptr) {

@@ -2,20 +2,39 @@
 // started with administrator rights through the consent prompt of Windows.
 #pragma once
 
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "platform/services.h"
 
 class CWin32Elevation : public IElevation {
 public:
-    // exePath: the program to start; empty for this process's own executable.
-    explicit CWin32Elevation(std::string exePath = std::string());
+    using ShellExecuteExFn = BOOL (*)(SHELLEXECUTEINFOA*);
+    // The window the user is looking at while the write runs, asked for on the writing thread.
+    using OwnerSource = std::function<HWND()>;
 
-    // ShellExecuteExA with the verb "runas" on the write-only command line, then waits for the
-    // process and takes its exit code: 0 done, anything else failed. The user declining the
-    // prompt gives kDeclined.
+    // exePath: the program to start; empty for this process's own executable.
+    // pfnShellExecuteEx: the shell's ShellExecuteExA unless a test observes the call.
+    explicit CWin32Elevation(std::string exePath = std::string(),
+                             ShellExecuteExFn pfnShellExecuteEx = nullptr);
+
+    // Where the consent prompt belongs (the wait dialog of a change of behaviour); without an
+    // owner Windows may show the prompt only as a flashing taskbar button behind the window
+    // the user works in. Null for none.
+    void SetOwnerSource(OwnerSource source);
+
+    // ShellExecuteExA with the verb "runas" on the write-only command line, owned by the
+    // window of the owner source, then waits for the process and takes its exit code: 0 done,
+    // anything else failed. The user declining the prompt gives kDeclined.
     Result WriteUserInit(int nKeyIndex, int nMode) override;
 
 private:
     std::string m_strExePath;
+    ShellExecuteExFn m_pfnShellExecuteEx;
+    std::mutex m_mutex;  // guards m_ownerSource: set on the user-interface thread
+    OwnerSource m_ownerSource;
 };

@@ -27,6 +27,12 @@ public:
 
 }  // namespace
 
+CWin32Elevation& GetWin32Elevation() {
+    // Never destroyed, as the platform below.
+    static CWin32Elevation* const s_pElevation = new CWin32Elevation;
+    return *s_pElevation;
+}
+
 const Platform& GetWin32Platform() {
     // Built on first use and never destroyed, so that threads still running while the process
     // ends never meet a destroyed backend.
@@ -37,7 +43,7 @@ const Platform& GetWin32Platform() {
         p->sleeper = new CWin32Sleeper;
         p->log = new CWin32DebugLog;
         p->module = new CWin32Module;
-        p->elevation = new CWin32Elevation;
+        p->elevation = &GetWin32Elevation();
         return p;
     }();
     return *platform;

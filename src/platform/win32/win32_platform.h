@@ -8,3 +8,7 @@
 // administrator rights (which must therefore accept the write-only command line of
 // modem/userinit_write_request.h). Lives until the process ends.
 const Platform& GetWin32Platform();
+
+class CWin32Elevation;
+// The elevation of that platform, for the program to say where its consent prompt belongs.
+CWin32Elevation& GetWin32Elevation();

@@ -45,6 +45,7 @@ struct MainWindowLog {
     int nShutdowns = 0;
     WPARAM wParam = 1;
     LPARAM lParam = 1;
+    HWND hForegroundAtHide = nullptr;
 };
 MainWindowLog g_main;
 
@@ -54,6 +55,9 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         g_main.wParam = wParam;
         g_main.lParam = lParam;
         return 0;
+    }
+    if (nMsg == WM_SHOWWINDOW && wParam == FALSE) {
+        g_main.hForegroundAtHide = GetForegroundWindow();
     }
     return DefWindowProcA(hWnd, nMsg, wParam, lParam);
 }
@@ -121,18 +125,24 @@ TEST_F(DialogsTest, ScanDialogIsCentredAndItsCloseAsksTheMainWindowToShutDown) {
     EXPECT_TRUE(g_bScanDeleted);
 }
 
-TEST_F(DialogsTest, InfoDialogShowsItsLineInTheBoldFontAndEndsWithItsButton) {
+// The info dialog takes the scan window's place (the main window plays it): that window goes
+// only once the dialog is up in front, so the program keeps the foreground throughout.
+TEST_F(DialogsTest, InfoDialogReplacesTheScanWindowShowsItsLineInBoldAndEndsWithItsButton) {
     CDialogTemplate layout(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 300, 200, "");
     layout.Add(CDialogTemplate::kButton, IDC_INFO_EXIT, BS_DEFPUSHBUTTON, 173, 174, 50, 14)
         .Add(CDialogTemplate::kStatic, IDC_INFO_LINE, SS_LEFT, 135, 40, 155, 8);
     HFONT hBold = nullptr;
+    ShowWindow(m_hMain, SW_SHOW);
+    SetForegroundWindow(m_hMain);
+    HWND hDlg = nullptr;
     {
         CInfoDlg info;
         info.InitIndirect(layout.Get());
+        info.SetReplacedWindow(m_hMain);
         LOGFONTA logFont{};
         HFONT hLineFont = nullptr;
         ScheduleInModalLoop([&] {
-            HWND hDlg = info.GetSafeHwnd();
+            hDlg = info.GetSafeHwnd();
             hLineFont =
                 reinterpret_cast<HFONT>(SendDlgItemMessageA(hDlg, IDC_INFO_LINE, WM_GETFONT, 0, 0));
             GetObjectA(hLineFont, sizeof logFont, &logFont);
@@ -140,6 +150,8 @@ TEST_F(DialogsTest, InfoDialogShowsItsLineInTheBoldFontAndEndsWithItsButton) {
                          reinterpret_cast<LPARAM>(GetDlgItem(hDlg, IDC_INFO_EXIT)));
         });
         EXPECT_EQ(info.DoModal(), IDOK);
+        EXPECT_FALSE(IsWindowVisible(m_hMain));
+        EXPECT_EQ(g_main.hForegroundAtHide, hDlg);
         hBold = info.GetBoldFont();
         EXPECT_EQ(hLineFont, hBold);
         EXPECT_EQ(logFont.lfHeight, 12);

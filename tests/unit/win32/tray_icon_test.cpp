@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/tray_icon.h"
@@ -32,6 +34,10 @@ public:
         m_calls.push_back({nOperation, *pData});
         if (nOperation == NIM_ADD && m_bIconExists) {
             return FALSE;  // the shell has this icon already
+        }
+        if (nOperation == NIM_ADD && m_nRefusedAdds > 0) {
+            --m_nRefusedAdds;  // Explorer is still starting
+            return FALSE;
         }
         return m_bResult;
     }
@@ -61,6 +67,7 @@ public:
     std::vector<UINT> m_loadedIds;
     BOOL m_bResult = TRUE;
     bool m_bIconExists = false;
+    int m_nRefusedAdds = 0;
     bool m_bMenuFails = false;
     bool m_bWithoutPopup = false;
     HMENU m_hLastMenu = nullptr;
@@ -255,6 +262,36 @@ TEST_F(TrayIconTest, AnIconWhoseAddFailedComesWithTheTaskbarAndIsRemovedAtTheEnd
     }
     ASSERT_EQ(m_shell.m_calls.size(), 2u);
     EXPECT_EQ(m_shell.m_calls[1].nOperation, static_cast<DWORD>(NIM_DELETE));
+}
+
+// A shell that refuses the first adds (Explorer busy at log-on): each tick of the icon's timer
+// tries again, sixty times, then only "TaskbarCreated" brings the icon; no timer is left once
+// the shell has the icon or it is no longer wanted.
+TEST_F(TrayIconTest, ARefusedAddIsTriedAgainOnATimerForTwoMinutes) {
+    for (const auto& [nRefused, nTicks, bRemoved, nAdds, bShown, bTimerLeft] :
+         {std::tuple{1, 3, false, 2, true, false},
+          {5, 3, false, 4, false, true},
+          {60, 70, false, 61, true, false},
+          {99, 70, false, 61, false, false},
+          {99, 3, true, 1, false, false}}) {
+        SCOPED_TRACE(testing::Message() << nRefused << " refused, " << nTicks << " ticks");
+        m_shell.m_calls.clear();
+        m_shell.m_nRefusedAdds = nRefused;
+        CTrayIcon tray(kIconId, m_shell);
+        tray.BindWindow(m_hWnd, kCallback);
+        tray.UpdateIcon(m_hIcon, "tip");
+        if (bRemoved) {
+            tray.UpdateIcon(nullptr, nullptr);
+        }
+        for (int i = 0; i < nTicks; ++i) {
+            SendMessageA(m_hWnd, WM_TIMER, CTrayIcon::kAddRetryTimerId, 0);
+        }
+        EXPECT_EQ(std::count_if(m_shell.m_calls.begin(), m_shell.m_calls.end(),
+                                [](const ShellCall& call) { return call.nOperation == NIM_ADD; }),
+                  nAdds);
+        EXPECT_EQ(tray.IsShown(), bShown);
+        EXPECT_EQ(KillTimer(m_hWnd, CTrayIcon::kAddRetryTimerId) != FALSE, bTimerLeft);
+    }
 }
 
 TEST_F(TrayIconTest, ALongTipIsCutAndStaysTerminatedWithinSixtyFourBytes) {

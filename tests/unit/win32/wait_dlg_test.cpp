@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/win32_elevation.h"
 #include "ui/msg_filter.h"
 #include "ui/resource.h"
 #include "ui/wait_dlg.h"
@@ -42,6 +43,15 @@ LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+// The shell's part of an elevated write: notes the prompt's owner; the user declines.
+char g_szPromptOwner[64];
+BOOL DeclinePrompt(SHELLEXECUTEINFOA* pInfo) {
+    g_szPromptOwner[0] = '\0';
+    GetWindowTextA(pInfo->hwnd, g_szPromptOwner, sizeof g_szPromptOwner);
+    SetLastError(ERROR_CANCELLED);
+    return FALSE;
 }
 
 // A window of the dialog's thread that is busy for a while on one message and counts another.
@@ -141,6 +151,31 @@ TEST_F(WaitDlgTest, AWorkerEndsTheOpenWindowAndWaitsUntilItIsHandled) {
     EXPECT_TRUE(bEndedWhenReturned);
     EXPECT_TRUE(g_bShown);
     EXPECT_FALSE(m_dialog.IsTimerRunning());
+}
+
+// A run owned by a hidden window, as the main dialog mostly is: an elevated write's consent
+// prompt, asked for before the wait dialog exists, belongs to it; the worker's end leaves the
+// owner enabled and active, as Windows' own end of a dialog does, so that the program keeps the
+// foreground for its next box.
+TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
+    HWND hOwner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+    CDialog::SetDefaultOwner(hOwner);
+    CWin32Elevation elevation("C:\\Mavris.exe", &DeclinePrompt);
+    elevation.SetOwnerSource([this] { return m_dialog.WaitForWindow(5000); });
+    IElevation::Result result = IElevation::Result::kDone;
+    m_dialog.PrepareRun();
+    m_worker = std::thread([&] {
+        result = elevation.WriteUserInit(1, 1);
+        WaitForVisibleWindow();
+        m_dialog.RequestClose();
+    });
+    EXPECT_EQ(RunModal(), IDCANCEL);
+    CDialog::SetDefaultOwner(nullptr);
+    EXPECT_EQ(result, IElevation::Result::kDeclined);
+    EXPECT_STREQ(g_szPromptOwner, kTitle);
+    EXPECT_EQ(GetActiveWindow(), hOwner);
+    DestroyWindow(hOwner);
 }
 
 TEST_F(WaitDlgTest, CloseRequestsRacingTheWindowAlwaysEndTheRun) {
