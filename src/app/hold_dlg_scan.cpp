@@ -3,7 +3,6 @@
 // WM_SCAN_DONE. The controls are filled here on the user-interface thread, so that the scan
 // thread never waits for this thread except for a country warning, which every wait of this
 // thread answers (WaitHandlingSentMessages).
-#include <cstdio>
 
 #include "app/hold_dlg.h"
 #include "app/single_instance.h"
@@ -197,9 +196,7 @@ void CHoldDlg::FillControls() {
     if (nCount == 1) {
         SetDlgItemText(IDC_MODEM_COUNT, LoadText(IDS_ONE_MODEM));
     } else {
-        char szCount[300];
-        std::snprintf(szCount, sizeof szCount, "%d%s", nCount, LoadText(IDS_N_MODEMS).c_str());
-        SetDlgItemText(IDC_MODEM_COUNT, szCount);
+        SetDlgItemText(IDC_MODEM_COUNT, (std::to_string(nCount) + LoadText(IDS_N_MODEMS)).c_str());
     }
     SelectModem(0);
     SetDlgItemText(IDC_AUTORUN_GROUP, "");

@@ -20,7 +20,7 @@ CWaitDlg::~CWaitDlg() {
 }
 
 void CWaitDlg::PrepareRun() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard lock(m_lock);
     m_bCloseRequested = false;
     ResetEvent(m_hWindowOpened);
 }
@@ -28,7 +28,7 @@ void CWaitDlg::PrepareRun() {
 void CWaitDlg::RequestClose() {
     HWND hWnd;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard lock(m_lock);
         m_bCloseRequested = true;
         hWnd = m_hWndOpen;
     }
@@ -40,7 +40,7 @@ void CWaitDlg::RequestClose() {
 
 HWND CWaitDlg::WaitForWindow(DWORD nTimeoutMs) {
     WaitForSingleObject(m_hWindowOpened, nTimeoutMs);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard lock(m_lock);
     return m_hWndOpen;
 }
 
@@ -57,7 +57,7 @@ bool CWaitDlg::OnInitDialog() {
 
     bool bAlreadyRequested;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard lock(m_lock);
         bAlreadyRequested = m_bCloseRequested;
         if (!bAlreadyRequested) {
             m_hWndOpen = m_hWnd;  // from now on a request reaches the window
@@ -77,7 +77,7 @@ void CWaitDlg::OnTimer(UINT_PTR /*nId*/) {
 
 void CWaitDlg::OnClose() {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard lock(m_lock);
         if (!m_bCloseRequested) {
             // Alt+F4, Escape or anybody's WM_CLOSE: the worker is still writing or dialling,
             // and only its own request may end the wait. A run ended early would also leave
@@ -97,7 +97,7 @@ void CWaitDlg::OnCancel() {
 void CWaitDlg::OnDestroy() {
     // However the window ends, it takes no more requests and leaves no timer behind.
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard lock(m_lock);
         m_hWndOpen = nullptr;
     }
     m_timer.Stop();

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <mutex>
+#include <mutex>  // std::lock_guard
 
 #include "ui/dialog.h"
 #include "ui/win_handles.h"
@@ -40,10 +40,10 @@ private:
     HWND m_hProgress = nullptr;  // control 1041
     CWindowTimer m_timer;        // id 1, every 500 ms
 
-    std::mutex m_mutex;
+    CCriticalSection m_lock;
     // Manual reset: set once the current run's window takes requests. An event, not a
     // condition variable, whose timed wait would pull in clock functions Vista's runtime lacks.
     HANDLE m_hWindowOpened;
-    bool m_bCloseRequested = false;  // guarded by m_mutex
-    HWND m_hWndOpen = nullptr;       // guarded by m_mutex: the window while it takes requests
+    bool m_bCloseRequested = false;  // guarded by m_lock
+    HWND m_hWndOpen = nullptr;       // guarded by m_lock: the window while it takes requests
 };

@@ -92,3 +92,20 @@ private:
     HWND m_hWnd = nullptr;
     UINT_PTR m_nId = 0;
 };
+
+// A lock between threads of this process (std::lock_guard takes it). A critical section
+// rather than std::mutex: the runtime's mutex reports failures as exceptions whose classes
+// bring a good part of the C++ library into the program.
+class CCriticalSection {
+public:
+    CCriticalSection() { InitializeCriticalSection(&m_section); }
+    ~CCriticalSection() { DeleteCriticalSection(&m_section); }
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+
+    void lock() { EnterCriticalSection(&m_section); }
+    void unlock() { LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
