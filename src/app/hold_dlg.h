@@ -20,7 +20,7 @@
 #include "ui/dlg_tooltip.h"
 #include "ui/extra_dlg.h"
 #include "ui/wait_dlg.h"
-#include "ui/win_handles.h"
+#include "platform/win32/win_handles.h"
 
 class CHoldDlg;
 class CScanDlg;

@@ -9,25 +9,3 @@
 // this thread's windows meanwhile; posted messages stay queued. True when the handle was
 // signalled; false on the time-out, or at once for a null or invalid handle.
 bool WaitHandlingSentMessages(HANDLE hObject, DWORD nTimeoutMs = INFINITE);
-
-// A handle of the kernel (thread, semaphore) owned by one object; closed with it.
-class CKernelHandle {
-public:
-    CKernelHandle() = default;
-    explicit CKernelHandle(HANDLE hHandle) : m_hHandle(hHandle) {}
-    ~CKernelHandle() { Reset(); }
-    CKernelHandle(const CKernelHandle&) = delete;
-    CKernelHandle& operator=(const CKernelHandle&) = delete;
-
-    void Reset(HANDLE hHandle = nullptr) {
-        if (m_hHandle != nullptr) {
-            CloseHandle(m_hHandle);
-        }
-        m_hHandle = hHandle;
-    }
-    HANDLE Get() const { return m_hHandle; }
-    explicit operator bool() const { return m_hHandle != nullptr; }
-
-private:
-    HANDLE m_hHandle = nullptr;
-};

@@ -4,7 +4,7 @@
 
 #include "platform/win32/late_bound_shell.h"
 #include "ui/text.h"
-#include "ui/win_handles.h"
+#include "platform/win32/win_handles.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "modem/dial_prefix.h"
 #include "modem/modem_info.h"
 #include "modem/serial_port.h"
+#include "modem/userinit_write_request.h"
 #include "platform/user_exception.h"
 
 namespace {
@@ -114,9 +115,10 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
 }
 
 int CCallWaitingControl::WriteUserInitElevated(int nMode) {
+    static_assert(kWriteExitDone == 0, "the elevation takes exit code 0 for done");
     if (m_platform.elevation == nullptr ||
-        m_platform.elevation->WriteUserInit(m_pModem->GetKeyIndex(), nMode) !=
-            IElevation::Result::kDone) {
+        m_platform.elevation->RunOwnProgram(BuildUserInitWriteParameters(
+            m_pModem->GetKeyIndex(), nMode)) != IElevation::Result::kDone) {
         return kApplyRegistryError;
     }
     // The elevated process rewrote the value as it read it; the record takes it from there.

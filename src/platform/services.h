@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class IRegistry;
 class ISerialPorts;
@@ -20,17 +21,18 @@ public:
     virtual void Write(const char* line) = 0;
 };
 
-// A process with administrator rights for the one write below HKEY_LOCAL_MACHINE that the
-// tool makes: "UserInit" of a modem subkey, which a standard user may read but not write.
+// The program's own executable started with administrator rights, for the one write below
+// HKEY_LOCAL_MACHINE that the tool makes: "UserInit" of a modem subkey, which a standard user
+// may read but not write. What to start it with is the caller's: the seam only runs it.
 class IElevation {
 public:
     enum class Result { kDone, kDeclined, kFailed };
 
     virtual ~IElevation() = default;
-    // Rewrites "UserInit" of modem subkey nKeyIndex for nMode with administrator rights and
-    // waits for it. kDeclined: the user refused consent; kFailed: it did not run or did not
-    // write.
-    virtual Result WriteUserInit(int nKeyIndex, int nMode) = 0;
+    // Starts the program with these command-line arguments and administrator rights and waits
+    // for it. kDone: it ended with exit code 0; kDeclined: the user refused consent; kFailed:
+    // it did not run or ended with another code.
+    virtual Result RunOwnProgram(const std::string& arguments) = 0;
 };
 
 class IModule {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/win_handles.h"
+#include "platform/win32/win_handles.h"
 
 class CHyperLink {
 public:

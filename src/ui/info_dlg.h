@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "ui/dialog.h"
-#include "ui/win_handles.h"
+#include "platform/win32/win_handles.h"
 
 class CInfoDlg : public CDialog {
 public:

@@ -7,7 +7,7 @@
 #include <mutex>  // std::lock_guard
 
 #include "ui/dialog.h"
-#include "ui/win_handles.h"
+#include "platform/win32/win_handles.h"
 
 class CWaitDlg : public CDialog {
 public:

@@ -4,9 +4,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <mutex>  // std::lock_guard
 #include <utility>
 
-#include "modem/userinit_write_request.h"
 #include "platform/win32/late_bound_shell.h"
 
 namespace {
@@ -46,19 +46,18 @@ CWin32Elevation::CWin32Elevation(std::string exePath, ShellExecuteExFn pfnShellE
                                                        : &late_bound::ShellExecuteEx) {}
 
 void CWin32Elevation::SetOwnerSource(OwnerSource source) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard lock(m_lock);
     m_ownerSource = std::move(source);
 }
 
-IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
+IElevation::Result CWin32Elevation::RunOwnProgram(const std::string& arguments) {
     const std::string exePath = m_strExePath.empty() ? OwnExecutablePath() : m_strExePath;
     if (exePath.empty()) {
         return Result::kFailed;
     }
-    const std::string parameters = BuildUserInitWriteParameters(nKeyIndex, nMode);
     OwnerSource ownerSource;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard lock(m_lock);
         ownerSource = m_ownerSource;
     }
     CComApartment apartment;
@@ -71,7 +70,7 @@ IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = "runas";
     info.lpFile = exePath.c_str();
-    info.lpParameters = parameters.c_str();
+    info.lpParameters = arguments.c_str();
     info.nShow = SW_HIDE;
     if (!m_pfnShellExecuteEx(&info)) {
         return ::GetLastError() == ERROR_CANCELLED ? Result::kDeclined : Result::kFailed;
@@ -83,6 +82,5 @@ IElevation::Result CWin32Elevation::WriteUserInit(int nKeyIndex, int nMode) {
     DWORD exitCode = 1;
     const BOOL bGotCode = ::GetExitCodeProcess(info.hProcess, &exitCode);
     ::CloseHandle(info.hProcess);
-    return bGotCode && exitCode == static_cast<DWORD>(kWriteExitDone) ? Result::kDone
-                                                                      : Result::kFailed;
+    return bGotCode && exitCode == 0 ? Result::kDone : Result::kFailed;
 }

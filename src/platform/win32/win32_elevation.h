@@ -6,10 +6,10 @@
 #include <shellapi.h>
 
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "platform/services.h"
+#include "platform/win32/win_handles.h"
 
 class CWin32Elevation : public IElevation {
 public:
@@ -27,14 +27,14 @@ public:
     // the user works in. Null for none.
     void SetOwnerSource(OwnerSource source);
 
-    // ShellExecuteExA with the verb "runas" on the write-only command line, owned by the
-    // window of the owner source, then waits for the process and takes its exit code: 0 done,
-    // anything else failed. The user declining the prompt gives kDeclined.
-    Result WriteUserInit(int nKeyIndex, int nMode) override;
+    // ShellExecuteExA with the verb "runas", owned by the window of the owner source, then
+    // waits for the process and takes its exit code: 0 done, anything else failed. The user
+    // declining the prompt gives kDeclined.
+    Result RunOwnProgram(const std::string& arguments) override;
 
 private:
     std::string m_strExePath;
     ShellExecuteExFn m_pfnShellExecuteEx;
-    std::mutex m_mutex;  // guards m_ownerSource: set on the user-interface thread
+    CCriticalSection m_lock;  // guards m_ownerSource: set on the user-interface thread
     OwnerSource m_ownerSource;
 };

@@ -21,16 +21,24 @@ using Result = IElevation::Result;
 using Calls = std::vector<std::pair<int, int>>;
 constexpr RegRoot kHklm = RegRoot::kLocalMachine;
 
-// Runs "Mavris.exe <parameters>" with the arguments split at blanks.
-int RunCommandLine(const Platform& platform, const std::string& parameters) {
-    std::istringstream words("Mavris.exe " + parameters);
-    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
+// "Mavris.exe <arguments>" split at blanks, as the program's start hands it on.
+struct CommandLine {
+    explicit CommandLine(const std::string& arguments) {
+        std::istringstream words("Mavris.exe " + arguments);
+        args.assign(std::istream_iterator<std::string>(words), {});
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
     }
-    argv.push_back(nullptr);
-    return RunUserInitWriteRequest(platform, static_cast<int>(args.size()), argv.data());
+    int Count() const { return static_cast<int>(args.size()); }
+    std::vector<std::string> args;
+    std::vector<char*> argv;
+};
+
+int RunCommandLine(const Platform& platform, const std::string& arguments) {
+    CommandLine line(arguments);
+    return RunUserInitWriteRequest(platform, line.Count(), line.argv.data());
 }
 
 // Unless declined, runs the write-only command line as the elevated process would, with
@@ -44,14 +52,18 @@ struct CFakeElevation : IElevation {
     bool m_bAdmin;
     Calls m_calls;
 
-    Result WriteUserInit(int nKeyIndex, int nMode) override {
-        m_calls.emplace_back(nKeyIndex, nMode);
+    Result RunOwnProgram(const std::string& arguments) override {
+        UserInitWriteRequest request;
+        CommandLine line(arguments);
+        if (!ParseUserInitWriteRequest(line.Count(), line.argv.data(), &request)) {
+            return Result::kFailed;  // the tool asked for something else than the write
+        }
+        m_calls.emplace_back(request.nKeyIndex, request.nMode);
         if (m_bDeclined || m_calls.size() > 1) {  // the second: an elevated process asking again
             return Result::kDeclined;
         }
         m_pFake->registry.SetStandardUser(!m_bAdmin);
-        int code =
-            RunCommandLine(m_pFake->platform, BuildUserInitWriteParameters(nKeyIndex, nMode));
+        int code = RunCommandLine(m_pFake->platform, arguments);
         m_pFake->registry.SetStandardUser(true);
         return code == kWriteExitDone ? Result::kDone : Result::kFailed;
     }

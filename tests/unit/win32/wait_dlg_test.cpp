@@ -166,7 +166,7 @@ TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
     IElevation::Result result = IElevation::Result::kDone;
     m_dialog.PrepareRun();
     m_worker = std::thread([&] {
-        result = elevation.WriteUserInit(1, 1);
+        result = elevation.RunOwnProgram("--write-userinit 1 1");
         WaitForVisibleWindow();
         m_dialog.RequestClose();
     });

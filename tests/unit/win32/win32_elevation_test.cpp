@@ -9,6 +9,7 @@
 #include <string>
 
 #include "modem/modem_info.h"
+#include "modem/userinit_write_request.h"
 
 namespace {
 
@@ -26,14 +27,17 @@ TEST(Win32ElevationTest, StartsTheWriteOnlyCommandLineAndTakesItsExitCode) {
                                              KEY_ALL_ACCESS, nullptr, &hKey, nullptr));
     RegSetValueExA(hKey, "UserInit", 0, REG_SZ, reinterpret_cast<const BYTE*>("at s7=60"), 9);
 
-    EXPECT_EQ(IElevation::Result::kDone, CWin32Elevation(scan).WriteUserInit(250, 2));
+    EXPECT_EQ(IElevation::Result::kDone,
+              CWin32Elevation(scan).RunOwnProgram(BuildUserInitWriteParameters(250, 2)));
     char buf[256] = {};
     DWORD size = sizeof(buf);
     RegQueryValueExA(hKey, "UserInit", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
     EXPECT_STREQ("+PCW=2;S7=60", buf);
     // Not written (no such subkey), or not started at all.
-    EXPECT_EQ(IElevation::Result::kFailed, CWin32Elevation(scan).WriteUserInit(251, 1));
-    EXPECT_EQ(IElevation::Result::kFailed, CWin32Elevation(scan + "x").WriteUserInit(250, 1));
+    EXPECT_EQ(IElevation::Result::kFailed,
+              CWin32Elevation(scan).RunOwnProgram(BuildUserInitWriteParameters(251, 1)));
+    EXPECT_EQ(IElevation::Result::kFailed,
+              CWin32Elevation(scan + "x").RunOwnProgram(BuildUserInitWriteParameters(250, 1)));
     RegCloseKey(hKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }

@@ -1,60 +1,63 @@
-// Owners for the GDI and user handles the windows create, so that every path frees them.
+// Owners for the kernel, GDI and user handles the program takes, so that every path gives
+// them back, and a lock between its threads.
 #pragma once
 
 #include <windows.h>
 
 #include <utility>
 
-// A font the owner created (CreateFontA / CreateFontIndirectA); deleted with the owner.
-class CFontHandle {
+// One handle owned by one object and given back with it, however the owner goes. Traits
+// name the handle's type and how it is given back (CloseHandle, DeleteObject, DestroyMenu).
+template <typename Traits>
+class CHandle {
 public:
-    CFontHandle() = default;
-    explicit CFontHandle(HFONT hFont) : m_hFont(hFont) {}
-    ~CFontHandle() { Reset(); }
-    CFontHandle(const CFontHandle&) = delete;
-    CFontHandle& operator=(const CFontHandle&) = delete;
-    CFontHandle(CFontHandle&& other) noexcept : m_hFont(std::exchange(other.m_hFont, nullptr)) {}
-    CFontHandle& operator=(CFontHandle&& other) noexcept {
+    using Type = typename Traits::Type;
+
+    CHandle() = default;
+    explicit CHandle(Type hHandle) : m_hHandle(hHandle) {}
+    ~CHandle() { Reset(); }
+    CHandle(const CHandle&) = delete;
+    CHandle& operator=(const CHandle&) = delete;
+    CHandle(CHandle&& other) noexcept : m_hHandle(std::exchange(other.m_hHandle, nullptr)) {}
+    CHandle& operator=(CHandle&& other) noexcept {
         if (this != &other) {
-            Reset(std::exchange(other.m_hFont, nullptr));
+            Reset(std::exchange(other.m_hHandle, nullptr));
         }
         return *this;
     }
 
-    void Reset(HFONT hFont = nullptr) {
-        if (m_hFont != nullptr) {
-            DeleteObject(m_hFont);
+    void Reset(Type hHandle = nullptr) {
+        if (m_hHandle != nullptr) {
+            Traits::Release(m_hHandle);
         }
-        m_hFont = hFont;
+        m_hHandle = hHandle;
     }
-    HFONT Get() const { return m_hFont; }
-    explicit operator bool() const { return m_hFont != nullptr; }
+    Type Get() const { return m_hHandle; }
+    explicit operator bool() const { return m_hHandle != nullptr; }
 
 private:
-    HFONT m_hFont = nullptr;
+    Type m_hHandle = nullptr;
 };
 
-// A menu loaded or created by the owner; destroyed with the owner.
-class CMenuHandle {
-public:
-    CMenuHandle() = default;
-    explicit CMenuHandle(HMENU hMenu) : m_hMenu(hMenu) {}
-    ~CMenuHandle() { Reset(); }
-    CMenuHandle(const CMenuHandle&) = delete;
-    CMenuHandle& operator=(const CMenuHandle&) = delete;
-
-    void Reset(HMENU hMenu = nullptr) {
-        if (m_hMenu != nullptr) {
-            DestroyMenu(m_hMenu);
-        }
-        m_hMenu = hMenu;
-    }
-    HMENU Get() const { return m_hMenu; }
-    explicit operator bool() const { return m_hMenu != nullptr; }
-
-private:
-    HMENU m_hMenu = nullptr;
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static void Release(HANDLE hHandle) { CloseHandle(hHandle); }
 };
+struct FontHandleTraits {
+    using Type = HFONT;
+    static void Release(HFONT hFont) { DeleteObject(hFont); }
+};
+struct MenuHandleTraits {
+    using Type = HMENU;
+    static void Release(HMENU hMenu) { DestroyMenu(hMenu); }
+};
+
+// A handle of the kernel (thread, semaphore, event, process).
+using CKernelHandle = CHandle<KernelHandleTraits>;
+// A font the owner created (CreateFontA / CreateFontIndirectA).
+using CFontHandle = CHandle<FontHandleTraits>;
+// A menu loaded or created by the owner.
+using CMenuHandle = CHandle<MenuHandleTraits>;
 
 // A timer of a window (SetTimer without a callback, so the ticks arrive as WM_TIMER);
 // stopped when the owner goes or Stop is called. The window must outlive the running timer
