@@ -81,11 +81,7 @@ void CHoldApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
         // Loaded at run time: a system without the HTML Help component still runs the tool,
         // and its help requests then do nothing.
         m_bHtmlHelpLooked = true;
-        m_hHtmlHelp = LoadSystemLibrary("hhctrl.ocx");
-        if (m_hHtmlHelp != nullptr) {
-            m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(
-                reinterpret_cast<void*>(GetProcAddress(m_hHtmlHelp, "HtmlHelpA")));
-        }
+        m_pfnHtmlHelp = GetSystemFunction<HtmlHelpProc>("hhctrl.ocx", "HtmlHelpA");
     }
     if (m_pfnHtmlHelp == nullptr) {
         return;

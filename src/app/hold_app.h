@@ -36,7 +36,6 @@ private:
 
     HANDLE m_hMutex = nullptr;  // kept open until the process ends
     CDialogMessageFilter m_filter;
-    HMODULE m_hHtmlHelp = nullptr;
-    HtmlHelpProc m_pfnHtmlHelp = nullptr;
+    HtmlHelpProc m_pfnHtmlHelp = nullptr;  // its library stays loaded with the program
     bool m_bHtmlHelpLooked = false;
 };

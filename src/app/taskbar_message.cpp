@@ -1,5 +1,7 @@
 #include "app/taskbar_message.h"
 
+#include "platform/win32/system_library.h"
+
 namespace {
 
 // Windows 7 and later; declared here because the build targets older versions too.
@@ -9,12 +11,9 @@ constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW
 }  // namespace
 
 void AllowMessageFromOtherProcesses(HWND hWnd, UINT nMsg) {
-    HMODULE hUser32 = ::GetModuleHandleA("user32.dll");
-    if (hUser32 == nullptr) {
-        return;
-    }
-    auto pfnChangeFilter = reinterpret_cast<ChangeWindowMessageFilterExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(hUser32, "ChangeWindowMessageFilterEx")));
+    // user32 is loaded already: the program imports it.
+    const auto pfnChangeFilter = GetFunction<ChangeWindowMessageFilterExFn>(
+        ::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
     if (pfnChangeFilter == nullptr) {
         return;
     }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <utility>
 
+#include "common/escape.h"
+
 namespace {
 
 char LowerAscii(char c) {
@@ -249,28 +251,7 @@ std::string DecodeEscapes(std::string_view text) {
 }
 
 std::string EscapeForLog(std::string_view bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string result;
-    result.reserve(bytes.size() + 8);
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\r') {
-            result += "\\r";
-        } else if (c == '\n') {
-            result += "\\n";
-        } else if (c == '\t') {
-            result += "\\t";
-        } else if (c == '\\') {
-            result += "\\\\";
-        } else if (u < 0x20 || u > 0x7E) {
-            result += "\\x";
-            result += kHex[u >> 4];
-            result += kHex[u & 0x0F];
-        } else {
-            result += c;
-        }
-    }
-    return result;
+    return escape::Escape(bytes, "\\x", [](unsigned char c) { return c < 0x20 || c > 0x7E; });
 }
 
 std::vector<std::string> CCommandSplitter::Feed(std::string_view bytes) {

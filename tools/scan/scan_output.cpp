@@ -1,37 +1,11 @@
 #include "scan/scan_output.h"
 
+#include "common/escape.h"
 #include "modem/modem_list.h"
 
 std::string EscapeField(std::string_view text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    out += "\\x";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 0x0F];
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    return out;
+    // Bytes of 0x80 and up stay: they are the ANSI code page's letters of a model name.
+    return escape::Escape(text, "\\x", [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }
 
 void PrintCountryWarning(std::FILE* out, int nIndex, const std::string& name) {

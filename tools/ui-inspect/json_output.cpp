@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/escape.h"
 #include "ui_inspect.h"
 
 namespace inspect {
@@ -26,35 +27,10 @@ std::wstring Wide(const char* text) {
 }
 
 std::string Quote(const std::wstring& text) {
-    std::string in = Utf8(text), out = "\"";
-    for (unsigned char c : in) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
+    return "\"" +
+           escape::Escape(
+               Utf8(text), "\\u00", [](unsigned char c) { return c < 0x20; }, true) +
+           "\"";
 }
 
 std::string Hex(unsigned long long v) {

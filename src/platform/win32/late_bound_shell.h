@@ -16,24 +16,16 @@
 
 namespace late_bound {
 
-template <typename Function>
-Function Lookup(const char* pszDll, const char* pszName) {
-    HMODULE hModule = LoadSystemLibrary(pszDll);
-    if (hModule == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(hModule, pszName)));
-}
-
 inline BOOL ShellNotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) {
     static const auto pfn =
-        Lookup<decltype(&::Shell_NotifyIconA)>("shell32.dll", "Shell_NotifyIconA");
+        GetSystemFunction<decltype(&::Shell_NotifyIconA)>("shell32.dll", "Shell_NotifyIconA");
     return pfn != nullptr ? pfn(nMessage, pData) : FALSE;
 }
 
 inline HINSTANCE ShellExecute(HWND hWnd, LPCSTR pszVerb, LPCSTR pszFile, LPCSTR pszParameters,
                               LPCSTR pszDirectory, INT nShowCmd) {
-    static const auto pfn = Lookup<decltype(&::ShellExecuteA)>("shell32.dll", "ShellExecuteA");
+    static const auto pfn =
+        GetSystemFunction<decltype(&::ShellExecuteA)>("shell32.dll", "ShellExecuteA");
     if (pfn == nullptr) {
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
     }
@@ -41,7 +33,8 @@ inline HINSTANCE ShellExecute(HWND hWnd, LPCSTR pszVerb, LPCSTR pszFile, LPCSTR 
 }
 
 inline BOOL ShellExecuteEx(SHELLEXECUTEINFOA* pInfo) {
-    static const auto pfn = Lookup<decltype(&::ShellExecuteExA)>("shell32.dll", "ShellExecuteExA");
+    static const auto pfn =
+        GetSystemFunction<decltype(&::ShellExecuteExA)>("shell32.dll", "ShellExecuteExA");
     if (pfn == nullptr) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;
@@ -50,12 +43,14 @@ inline BOOL ShellExecuteEx(SHELLEXECUTEINFOA* pInfo) {
 }
 
 inline HRESULT CoInitializeEx(void* pReserved, DWORD nFlags) {
-    static const auto pfn = Lookup<decltype(&::CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+    static const auto pfn =
+        GetSystemFunction<decltype(&::CoInitializeEx)>("ole32.dll", "CoInitializeEx");
     return pfn != nullptr ? pfn(pReserved, nFlags) : E_FAIL;
 }
 
 inline void CoUninitialize() {
-    static const auto pfn = Lookup<decltype(&::CoUninitialize)>("ole32.dll", "CoUninitialize");
+    static const auto pfn =
+        GetSystemFunction<decltype(&::CoUninitialize)>("ole32.dll", "CoUninitialize");
     if (pfn != nullptr) {
         pfn();
     }

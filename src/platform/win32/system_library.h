@@ -11,3 +11,21 @@
 // libraries it needs looked for there first as well; null when it is not there or the path
 // cannot be built. Nothing is loaded from the program's folder or the current directory.
 HMODULE LoadSystemLibrary(const char* pszName);
+
+// The function pszName of a loaded module as the pointer type Function (which must carry the
+// function's calling convention, WINAPI); null when the module or the function is missing,
+// as on a Windows older than the function.
+template <typename Function>
+Function GetFunction(HMODULE hModule, const char* pszName) {
+    if (hModule == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(hModule, pszName)));
+}
+
+// The function pszName of the system library pszDll, which stays loaded for the life of the
+// program; null when either is missing.
+template <typename Function>
+Function GetSystemFunction(const char* pszDll, const char* pszName) {
+    return GetFunction<Function>(LoadSystemLibrary(pszDll), pszName);
+}
