@@ -1,6 +1,7 @@
 #include "app/subclass_wnd.h"
 
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 // One map for the whole process from a watched window to its newest watcher. A window is in
 // the map exactly while at least one watcher is hooked to it; its procedure is then
@@ -14,6 +15,37 @@
 // removed itself, it would put RoutingWindowProc back with nobody left to pass messages on).
 // The routing procedure then stays in the chain and passes everything to the window's own
 // procedure, which it keeps in a second map until it is the window's procedure again.
+// The few windows of the program, each with its value; looked up by a walk, which for a
+// handful of entries is as fast as hashing and costs the program much less code.
+template <typename Value>
+class CWindowMap {
+public:
+    using Entry = std::pair<HWND, Value>;
+    Entry* Find(HWND hWnd) {
+        for (Entry& entry : m_entries) {
+            if (entry.first == hWnd) {
+                return &entry;
+            }
+        }
+        return nullptr;
+    }
+    Value& operator[](HWND hWnd) {
+        if (Entry* pEntry = Find(hWnd)) {
+            return pEntry->second;
+        }
+        return m_entries.emplace_back(hWnd, Value{}).second;
+    }
+    void Erase(HWND hWnd) {
+        if (Entry* pEntry = Find(hWnd)) {
+            *pEntry = m_entries.back();
+            m_entries.pop_back();
+        }
+    }
+
+private:
+    std::vector<Entry> m_entries;
+};
+
 class CHookRegistry {
 public:
     static CHookRegistry& Get() {
@@ -23,9 +55,9 @@ public:
         return *s_pRegistry;
     }
 
-    CSubclassWnd* Lookup(HWND hWnd) const {
-        const auto it = m_map.find(hWnd);
-        return it != m_map.end() ? it->second : nullptr;
+    CSubclassWnd* Lookup(HWND hWnd) {
+        const auto* pEntry = m_map.Find(hWnd);
+        return pEntry != nullptr ? pEntry->second : nullptr;
     }
 
     void Insert(HWND hWnd, CSubclassWnd* pWatcher) {
@@ -34,10 +66,10 @@ public:
         pFirst = pWatcher;
         if (pWatcher->m_pNextHook != nullptr) {
             pWatcher->m_pfnPrevProc = pWatcher->m_pNextHook->m_pfnPrevProc;
-        } else if (const auto it = m_passThrough.find(hWnd); it != m_passThrough.end()) {
+        } else if (const auto* pEntry = m_passThrough.Find(hWnd)) {
             // The routing procedure is still in the window's chain.
-            pWatcher->m_pfnPrevProc = it->second;
-            m_passThrough.erase(it);
+            pWatcher->m_pfnPrevProc = pEntry->second;
+            m_passThrough.Erase(hWnd);
         } else {
             pWatcher->m_pfnPrevProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
                 hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSubclassWnd::RoutingWindowProc)));
@@ -46,16 +78,16 @@ public:
 
     void Erase(CSubclassWnd* pWatcher) {
         HWND hWnd = pWatcher->m_hTarget;
-        const auto it = m_map.find(hWnd);
-        if (it == m_map.end()) {
+        auto* pEntry = m_map.Find(hWnd);
+        if (pEntry == nullptr) {
             return;
         }
-        CSubclassWnd* pFirst = it->second;
+        CSubclassWnd* pFirst = pEntry->second;
         if (pFirst == pWatcher) {
             if (pWatcher->m_pNextHook != nullptr) {
-                it->second = pWatcher->m_pNextHook;
+                pEntry->second = pWatcher->m_pNextHook;
             } else {
-                m_map.erase(it);
+                m_map.Erase(hWnd);
                 if (IsRoutingCurrent(hWnd)) {
                     SetWindowLongPtrA(hWnd, GWLP_WNDPROC,
                                       reinterpret_cast<LONG_PTR>(pWatcher->m_pfnPrevProc));
@@ -79,37 +111,37 @@ public:
         while (CSubclassWnd* pWatcher = Lookup(hWnd)) {
             pWatcher->HookTo(nullptr);
         }
-        m_passThrough.erase(hWnd);
+        m_passThrough.Erase(hWnd);
     }
 
     // A message for a window that nobody watches: to its own procedure when the routing
     // procedure stayed in its chain, which is put back as soon as nothing lies on top of it.
     LRESULT PassThrough(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
-        const auto it = m_passThrough.find(hWnd);
-        if (it == m_passThrough.end()) {
+        const auto* pEntry = m_passThrough.Find(hWnd);
+        if (pEntry == nullptr) {
             return DefWindowProcA(hWnd, nMsg, wParam, lParam);
         }
-        const WNDPROC pfnOwnProc = it->second;
+        const WNDPROC pfnOwnProc = pEntry->second;
         if (nMsg == WM_NCDESTROY) {
-            m_passThrough.erase(it);
+            m_passThrough.Erase(hWnd);
         } else if (IsRoutingCurrent(hWnd)) {
             SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnOwnProc));
-            m_passThrough.erase(it);
+            m_passThrough.Erase(hWnd);
         }
         return CallWindowProcA(pfnOwnProc, hWnd, nMsg, wParam, lParam);
     }
 
 private:
-    CHookRegistry() { m_map.reserve(10); }
+    CHookRegistry() = default;
 
     static bool IsRoutingCurrent(HWND hWnd) {
         return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) ==
                &CSubclassWnd::RoutingWindowProc;
     }
 
-    std::unordered_map<HWND, CSubclassWnd*> m_map;
+    CWindowMap<CSubclassWnd*> m_map;
     // Windows without watchers whose chain still holds the routing procedure: their own one.
-    std::unordered_map<HWND, WNDPROC> m_passThrough;
+    CWindowMap<WNDPROC> m_passThrough;
 };
 
 CSubclassWnd::~CSubclassWnd() {
