@@ -214,7 +214,7 @@ void CHoldDlg::OnAnotherStart() {
 }
 
 bool CHoldDlg::BringModalWindowForward() {
-    if (IsWindowEnabled(m_hWnd) && !IsBusy()) {
+    if (IsWindowEnabled(m_hWnd) && !m_state.IsBusy()) {
         return false;
     }
     HWND hPopup = GetLastActivePopup(m_hWnd);

@@ -59,8 +59,6 @@ public:
 
     // The behaviour the current modem's "UserInit" holds (1, 2, 0 or -1), as last read.
     int GetCurrentMode() const { return m_nCurrentMode; }
-    // A command is running or the program is ending: the tray starts nothing new.
-    bool IsBusy() const { return m_state.IsBusy(); }
     // While a modal window of the program is up (the wait dialog, a message box, Extra,
     // About), which disables this dialog, or a command runs: that window comes forward and
     // true is returned, so that no command starts under a running one.

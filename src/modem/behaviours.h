@@ -1,8 +1,7 @@
-// The behaviours the tool offers for a telephone call that comes in during a data connection,
-// in one table: the +PCW value written into "UserInit", the tray menu's command and text, and
-// the provider's service code dialled with it. A further behaviour is a row here and its item
-// in the tray menu (ui/res/mavris.rc). The resource compiler reads the ids below too, through
-// ui/resource.h; the rest is hidden from it.
+// The behaviours the tool offers for a call that comes in during a data connection, in one
+// table: the mode written behind "+PCW=", the tray menu's command and text, and the provider's
+// service code. A further behaviour is a row here and its item in the tray menu (mavris.rc).
+// The resource compiler reads the ids through ui/resource.h; the rest is hidden from it.
 #ifndef MAVRIS_BEHAVIOURS_H
 #define MAVRIS_BEHAVIOURS_H
 
@@ -13,7 +12,6 @@
 
 #ifndef RC_INVOKED
 
-// The value is the mode written behind "+PCW=".
 enum class Behaviour { kCutTheLine = 1, kStayConnected = 2 };
 
 struct BehaviourInfo {
@@ -28,7 +26,7 @@ inline constexpr BehaviourInfo kBehaviours[] = {
     {Behaviour::kStayConnected, ID_TRAY_STAY_CONNECTED, IDS_STAY_CONNECTED, "#43#"},
 };
 
-// The row of a +PCW mode, or null: mode 0 is recognised when read but is no behaviour.
+// The row of a mode, or null: mode 0 is recognised when read but is no behaviour.
 constexpr const BehaviourInfo* FindBehaviour(int nMode) {
     for (const BehaviourInfo& info : kBehaviours) {
         if (static_cast<int>(info.behaviour) == nMode) {
@@ -48,7 +46,6 @@ constexpr const BehaviourInfo* FindBehaviourByCommand(int nCommand) {
     return nullptr;
 }
 
-// Every behaviour has its row.
 constexpr const BehaviourInfo& GetBehaviourInfo(Behaviour behaviour) {
     return *FindBehaviour(static_cast<int>(behaviour));
 }

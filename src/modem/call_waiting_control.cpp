@@ -127,8 +127,6 @@ int CCallWaitingControl::WriteUserInitElevated(Behaviour behaviour) {
 }
 
 int CCallWaitingControl::Apply(Behaviour behaviour, int nSound, int nCallOut) {
-    // Each step keeps its own outcome should it throw, so that the user is told whether the
-    // value was written or only the provider call failed.
     try {
         const int nResult = WriteUserInit(behaviour);
         if (nResult != kApplyDone || nCallOut != 1) {

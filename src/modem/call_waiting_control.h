@@ -45,9 +45,8 @@ public:
 
     int GetMode();
     int WriteUserInit(Behaviour behaviour);
-    // The whole change of behaviour: the value, then, when nCallOut is 1, the provider call.
-    // A step that throws is logged and gives its own result: the value was not written
-    // (kApplyRegistryError) or only the provider was not reached (kApplyProviderError).
+    // The value, then, when nCallOut is 1, the provider call. A step that throws is logged and
+    // says what was done: nothing (kApplyRegistryError) or the value (kApplyProviderError).
     int Apply(Behaviour behaviour, int nSound, int nCallOut);
     int DialServiceCode(Behaviour behaviour, int nSound);
     std::string GetOutsideAccess();

@@ -159,8 +159,6 @@ void ModemInfo::ReadFromRegistry() {
 }
 
 const std::string& ModemInfo::ReadUserInit() {
-    m_strUserInit.clear();
-    m_userInitStatus = ValueRead::kAbsent;
     std::string userInit;
     m_userInitStatus =
         ReadModemValue(*m_platform.registry, m_nKeyIndex, m_bLegacyKey, "UserInit", &userInit);

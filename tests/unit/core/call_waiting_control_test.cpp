@@ -223,7 +223,6 @@ TEST_F(CallWaitingControlTest, NeitherLayoutWritableGivesMinusOneAndChangesNothi
     EXPECT_TRUE(m_fake.log.GetLines().empty());
 }
 
-// WriteUserInit throws; Apply logs that and reports the value as not written.
 TEST_F(CallWaitingControlTest, FailedValueWriteThrowsAndChangesNothing) {
     AddKey("s7=60", false);
     m_fake.registry.FailSetValue(kHklm, KeyPath(false), "UserInit");

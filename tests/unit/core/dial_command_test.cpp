@@ -72,7 +72,7 @@ struct CommandCase {
     const char* name;
     int sound;
     const char* prefix;  // as Extra set it in this run; null: never opened
-    Behaviour behaviour;
+    int mode;
     const char* command;
     const char* location = nullptr;  // OutsideAccess of the current location; null: none
 };
@@ -94,7 +94,7 @@ TEST_P(DialCommandTest, SendsExactlyThisCommand) {
         m_pControl->SetOutsideAccess(c.prefix);
     }
 
-    EXPECT_EQ(m_pControl->DialServiceCode(c.behaviour, c.sound), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(static_cast<Behaviour>(c.mode), c.sound), kApplyDone);
 
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{c.command});
     EXPECT_EQ(m_pPort->GetOpenCount(), m_nOpens + 1);
@@ -105,27 +105,26 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, DialCommandTest,
     ::testing::Values(
         // The worked examples.
-        CommandCase{"SoundNoPrefixActivate", 1, "", kCut, "atm2l3x4d*43#,,;h\r"},
-        CommandCase{"SoundNoPrefixDeactivate", 1, "", kStay, "atm2l3x4d#43#,,;h\r"},
-        CommandCase{"SilentPrefixDeactivate", 0, "0", kStay, "atm0x3d0#43#,,;h\r"},
-        CommandCase{"SoundWaitPrefixActivate", 1, "0W", kCut, "atm2l3x3d0W*43#,,;h\r"},
+        CommandCase{"SoundNoPrefixActivate", 1, "", 1, "atm2l3x4d*43#,,;h\r"},
+        CommandCase{"SoundNoPrefixDeactivate", 1, "", 2, "atm2l3x4d#43#,,;h\r"},
+        CommandCase{"SilentPrefixDeactivate", 0, "0", 2, "atm0x3d0#43#,,;h\r"},
+        CommandCase{"SoundWaitPrefixActivate", 1, "0W", 1, "atm2l3x3d0W*43#,,;h\r"},
         // Only sound 1 switches the speaker on.
-        CommandCase{"SoundTwoIsOff", 2, "", kCut, "atm0x4d*43#,,;h\r"},
-        CommandCase{"SilentNoPrefixDeactivate", 0, "", kStay, "atm0x4d#43#,,;h\r"},
-        CommandCase{"PausesAndLowerWait", 0, "0,,w", kCut, "atm0x3d0,,w*43#,,;h\r"},
+        CommandCase{"SoundTwoIsOff", 2, "", 1, "atm0x4d*43#,,;h\r"},
+        CommandCase{"SilentNoPrefixDeactivate", 0, "", 2, "atm0x4d#43#,,;h\r"},
+        CommandCase{"PausesAndLowerWait", 0, "0,,w", 1, "atm0x3d0,,w*43#,,;h\r"},
         // Nothing but digits, ',' and 'W' reaches the modem from the prefix.
-        CommandCase{"PrefixBlanksAndDashes", 1, "0 - 9", kCut, "atm2l3x3d09*43#,,;h\r"},
+        CommandCase{"PrefixBlanksAndDashes", 1, "0 - 9", 1, "atm2l3x3d09*43#,,;h\r"},
         // The 'w' of "pcw" stays: a harmless wait for the dial tone.
-        CommandCase{"PrefixCommandsInjected", 1, "0;h\rat+pcw=0\r", kStay,
-                    "atm2l3x3d0w0#43#,,;h\r"},
-        CommandCase{"PrefixLineFeedAndHash", 0, "0\n#*", kCut, "atm0x3d0*43#,,;h\r"},
-        CommandCase{"PrefixWithoutDialableCharacters", 1, "abc;", kCut, "atm2l3x4d*43#,,;h\r"},
+        CommandCase{"PrefixCommandsInjected", 1, "0;h\rat+pcw=0\r", 2, "atm2l3x3d0w0#43#,,;h\r"},
+        CommandCase{"PrefixLineFeedAndHash", 0, "0\n#*", 1, "atm0x3d0*43#,,;h\r"},
+        CommandCase{"PrefixWithoutDialableCharacters", 1, "abc;", 1, "atm2l3x4d*43#,,;h\r"},
         // An empty prefix is filled from the current location at the call, also when Extra was
         // never opened; one set in Extra wins.
-        CommandCase{"LocationWithoutExtra", 1, nullptr, kCut, "atm2l3x3d0*43#,,;h\r", "0"},
-        CommandCase{"EmptiedInExtra", 1, "", kCut, "atm2l3x3d0W*43#,,;h\r", "0W"},
-        CommandCase{"SetInExtraWins", 1, "9", kCut, "atm2l3x3d9*43#,,;h\r", "0"},
-        CommandCase{"LocationEmpty", 1, nullptr, kCut, "atm2l3x4d*43#,,;h\r", ""}),
+        CommandCase{"LocationWithoutExtra", 1, nullptr, 1, "atm2l3x3d0*43#,,;h\r", "0"},
+        CommandCase{"EmptiedInExtra", 1, "", 1, "atm2l3x3d0W*43#,,;h\r", "0W"},
+        CommandCase{"SetInExtraWins", 1, "9", 1, "atm2l3x3d9*43#,,;h\r", "0"},
+        CommandCase{"LocationEmpty", 1, nullptr, 1, "atm2l3x4d*43#,,;h\r", ""}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 // --- Judging the reply ---
@@ -243,13 +242,12 @@ TEST_F(DialTest, LocationPrefixIsFilteredBeforeDialling) {
 // --- The channel is closed on every way out ---
 
 TEST_F(DialTest, ReadErrorClosesThePortAndPassesOn) {
-    m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 1);
+    m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 2);
     EXPECT_THROW(m_pControl->DialServiceCode(kCut, 1), CUserException);
     EXPECT_FALSE(m_pPort->IsOpen());
     ExpectSettingsRestored();
 
     // The next call can open the port again; Apply gives the failure its own result, logged.
-    m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 1);
     EXPECT_EQ(m_pControl->Apply(kCut, 1, 1), kApplyProviderError);
     EXPECT_EQ(m_fake.log.GetLines(), std::vector<std::string>{"*** Apply \n"});
 }

@@ -12,8 +12,7 @@
 #include "support/memory/virtual_clock.h"
 #include "platform/services.h"
 
-constexpr Behaviour kCut = Behaviour::kCutTheLine;
-constexpr Behaviour kStay = Behaviour::kStayConnected;
+constexpr Behaviour kCut = Behaviour::kCutTheLine, kStay = Behaviour::kStayConnected;
 
 struct FakePlatform {
     CVirtualClock clock;
