@@ -1,6 +1,6 @@
 // The write-only command line of the tool's own executable. A standard user may not write the
 // modem class key, so the tool starts itself with administrator rights for that one write:
-//   <program> --write-userinit <modem subkey 0..254> <mode of a behaviour: 1 or 2>
+//   <program> --write-userinit <modem subkey 0..254> <mode of a behaviour>
 // The elevated process reads the current "UserInit" itself and writes it rewritten by the
 // same rule and limits as the tool. Nothing else is accepted (no value text, no key path, no
 // further argument), so that the elevated program can never write anything but that value.

@@ -4,7 +4,7 @@
 #ifndef MAVRIS_RESOURCE_H
 #define MAVRIS_RESOURCE_H
 
-// The behaviours' tray commands (32774, 32775) and texts (129, 130) live with their table.
+// The tray commands and texts of the behaviours live with their table.
 #include "modem/behaviours.h"
 
 // System-menu command of the main dialog that opens the About box.
