@@ -131,8 +131,12 @@ bool CHoldDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResu
 }
 
 bool CHoldDlg::OnCommand(WORD nId, WORD nCode, HWND hControl) {
-    if (m_bEnding) {
+    if (m_state.Is(CHoldState::kEnding)) {
         return true;  // a command queued behind the end starts nothing
+    }
+    if (const BehaviourInfo* pBehaviour = FindBehaviourByCommand(nId)) {
+        OnModeCommand(pBehaviour->behaviour);
+        return true;
     }
     switch (nId) {
         case ID_TRAY_EXIT:
@@ -141,12 +145,6 @@ bool CHoldDlg::OnCommand(WORD nId, WORD nCode, HWND hControl) {
             return true;
         case ID_TRAY_OPEN:
             ShowDialog();
-            return true;
-        case ID_TRAY_STAY_CONNECTED:
-            OnModeCommand(2);
-            return true;
-        case ID_TRAY_CUT_THE_LINE:
-            OnModeCommand(1);
             return true;
         case ID_HELP_INDEX:
             if (m_pHelp != nullptr) {
@@ -208,14 +206,15 @@ void CHoldDlg::OnClose() {
 void CHoldDlg::OnAnotherStart() {
     // The user started the tool again: the main dialog shows as on "Open". While the scan
     // still runs, or the program ends, nothing happens.
-    if (!m_bScanDone || m_bEnding || m_bClosing || BringModalWindowForward()) {
+    if (m_state.Is(CHoldState::kScanning) || m_state.Is(CHoldState::kEnding) || m_bClosing ||
+        BringModalWindowForward()) {
         return;
     }
     ShowDialog();
 }
 
 bool CHoldDlg::BringModalWindowForward() {
-    if (IsWindowEnabled(m_hWnd) && !IsBusy()) {
+    if (IsWindowEnabled(m_hWnd) && !m_state.IsBusy()) {
         return false;
     }
     HWND hPopup = GetLastActivePopup(m_hWnd);
@@ -237,16 +236,11 @@ void CHoldDlg::HideDialog() {
 }
 
 void CHoldDlg::EndProgram() {
-    if (m_bEnding) {
+    // During a change the mode-change thread still uses the list and the call-waiting
+    // control: the program ends as soon as the change has finished.
+    if (!m_state.RequestEnd()) {
         return;
     }
-    if (m_bApplying) {
-        // The mode-change thread still uses the list and the call-waiting control: the
-        // program ends as soon as the change has finished.
-        m_bEndAfterApply = true;
-        return;
-    }
-    m_bEnding = true;
     m_bClosing = true;
     EndDialog(0);
 }
@@ -279,7 +273,7 @@ void CHoldDlg::OnDestroy() {
 void CHoldDlg::PostNcDestroy() {
     m_boldFont.Reset();
     // The call-waiting control goes with the window, unless a thread still works with it.
-    if (!m_bApplying) {
+    if (!m_hApplyThread) {
         m_pCallWaiting.reset();
     }
     CDialog::PostNcDestroy();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/hold_state.h"
 #include "app/message_wait.h"
 #include "app/tray_icon.h"
 #include "modem/call_waiting_control.h"
@@ -58,8 +59,6 @@ public:
 
     // The behaviour the current modem's "UserInit" holds (1, 2, 0 or -1), as last read.
     int GetCurrentMode() const { return m_nCurrentMode; }
-    // A command is running or the program is ending: the tray starts nothing new.
-    bool IsBusy() const { return m_bApplying || m_bEnding; }
     // While a modal window of the program is up (the wait dialog, a message box, Extra,
     // About), which disables this dialog, or a command runs: that window comes forward and
     // true is returned, so that no command starts under a running one.
@@ -95,10 +94,9 @@ private:
     void HideScanDialog();
 
     // --- the mode change (hold_dlg_mode.cpp) ---
-    void OnModeCommand(int nMode);
-    bool ApplyMode(int nMode);
+    void OnModeCommand(Behaviour behaviour);
+    int ApplyMode(Behaviour behaviour);
     static DWORD WINAPI ApplyThreadProc(void* pParam);
-    int RunApply();
     void RefreshMode();
     int ShowBox(UINT nTextId, UINT nCaptionId, UINT nIcon);
     int ShowBox(const std::string& text, UINT nCaptionId, UINT nIcon);
@@ -125,7 +123,7 @@ private:
     HICON m_hIcon;
     CWaitDlg m_waitDlg;
     std::atomic<int> m_nApplyResult{0};
-    int m_nRequestedMode = 0;
+    Behaviour m_requested = Behaviour::kCutTheLine;
     bool m_bVisible = false;  // while false nothing can show the dialog
     bool m_bFirstRun = false;
     CFontHandle m_boldFont;
@@ -141,13 +139,9 @@ private:
     HWND m_hScanWnd = nullptr;
 
     CKernelHandle m_hScanThread;
-    CKernelHandle m_hApplyThread;
-    bool m_bApplying = false;       // a mode change runs (its thread, its wait dialog)
-    bool m_bEnding = false;         // the dialog has been ended
-    bool m_bEndAfterApply = false;  // Exit came during a mode change: end once it is done
+    CKernelHandle m_hApplyThread;  // set while a change runs
+    CHoldState m_state;
     bool m_bInCountryWarning = false;
     bool m_bShutdownAfterWarning = false;
-    bool m_bTipsAdded = false;
-    bool m_bScanDone = false;  // the controls are filled and the icon is up
     int m_nCurrentMode = -1;
 };

@@ -34,28 +34,34 @@ LRESULT CHoldTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
 
 void CHoldTrayIcon::OnPrepareMenu(HMENU hPopup) {
     const int nMode = m_owner.GetCurrentMode();
-    SetRadioCheck(hPopup, ID_TRAY_STAY_CONNECTED, nMode == 2);
-    SetRadioCheck(hPopup, ID_TRAY_CUT_THE_LINE, nMode == 1);
+    for (const BehaviourInfo& info : kBehaviours) {
+        SetRadioCheck(hPopup, info.nTrayCommand, nMode == static_cast<int>(info.behaviour));
+    }
 }
 
-void CHoldDlg::OnModeCommand(int nMode) {
-    if (m_bApplying || m_pCallWaiting == nullptr) {
+void CHoldDlg::OnModeCommand(Behaviour behaviour) {
+    if (m_pCallWaiting == nullptr || !m_state.StartApply()) {
         return;  // one change at a time, on one port
     }
-    ApplyMode(nMode);
-    if (m_bEndAfterApply || m_bEnding) {
-        m_bEndAfterApply = false;
-        EndProgram();
+    const int nResult = ApplyMode(behaviour);
+    if (m_state.FinishApply()) {
+        EndProgram();  // asked for during the change
         return;
+    }
+    if (nResult != kApplyDone) {
+        ShowBox(nResult == kApplyRegistryError ? IDS_REGISTRY_ERROR : IDS_PROVIDER_ERROR,
+                IDS_INFO_CAPTION, MB_ICONEXCLAMATION);
+    }
+    if (m_state.Is(CHoldState::kEnding)) {
+        return;  // the session ended while the box was up
     }
     RefreshMode();
     ShowBox(IDS_NEXT_CONNECTION, IDS_INFO_TITLE, MB_ICONINFORMATION);
 }
 
-bool CHoldDlg::ApplyMode(int nMode) {
+int CHoldDlg::ApplyMode(Behaviour behaviour) {
     m_nApplyResult = kApplyDone;
-    m_nRequestedMode = nMode;
-    m_bApplying = true;
+    m_requested = behaviour;
     m_waitDlg.PrepareRun();
     m_hApplyThread.Reset(CreateThread(nullptr, 0, &CHoldDlg::ApplyThreadProc, this, 0, nullptr));
     if (m_hApplyThread) {
@@ -66,16 +72,7 @@ bool CHoldDlg::ApplyMode(int nMode) {
         m_nApplyResult = kApplyRegistryError;  // nothing was written
     }
     m_hApplyThread.Reset();
-    m_bApplying = false;
-    if (m_bEndAfterApply || m_bEnding) {
-        return m_nApplyResult == kApplyDone;
-    }
-    if (m_nApplyResult != kApplyDone) {
-        ShowBox(m_nApplyResult == kApplyRegistryError ? IDS_REGISTRY_ERROR : IDS_PROVIDER_ERROR,
-                IDS_INFO_CAPTION, MB_ICONEXCLAMATION);
-        return false;
-    }
-    return true;
+    return m_nApplyResult;
 }
 
 HWND CHoldDlg::GetPromptOwner() {
@@ -85,32 +82,13 @@ HWND CHoldDlg::GetPromptOwner() {
 
 DWORD WINAPI CHoldDlg::ApplyThreadProc(void* pParam) {
     auto* pThis = static_cast<CHoldDlg*>(pParam);
-    pThis->m_nApplyResult = pThis->RunApply();
+    // "CallOut" as it is now, read here before the value is written.
+    const int nCallOut = static_cast<int>(pThis->m_settings.ReadCallOut());
+    pThis->m_nApplyResult =
+        pThis->m_pCallWaiting->Apply(pThis->m_requested, pThis->m_bSound, nCallOut);
     // Always, whatever happened: the wait dialog ends only at this request.
     pThis->m_waitDlg.RequestClose();
     return 0;
-}
-
-int CHoldDlg::RunApply() {
-    // The two steps of Apply, each with its own outcome should it throw: the user is told
-    // whether the value was written (147 when not) or only the provider call failed (148).
-    int nResult = kApplyRegistryError;
-    try {
-        const std::uint32_t nCallOut = m_settings.ReadCallOut();
-        nResult = m_pCallWaiting->WriteUserInit(m_nRequestedMode);
-        if (nResult != kApplyDone || nCallOut != 1) {
-            return nResult;
-        }
-    } catch (...) {
-        OutputDebugStringA("*** Apply \n");
-        return kApplyRegistryError;
-    }
-    try {
-        return m_pCallWaiting->DialServiceCode(m_nRequestedMode, m_bSound);
-    } catch (...) {
-        OutputDebugStringA("*** Apply \n");
-        return kApplyProviderError;
-    }
 }
 
 void CHoldDlg::RefreshMode() {

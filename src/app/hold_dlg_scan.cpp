@@ -133,7 +133,7 @@ LRESULT CHoldDlg::OnAppShutdown() {
     HideScanDialog();
     m_bClosing = true;
     m_modemList.m_bCancel = true;
-    if (m_bEnding) {
+    if (m_state.Is(CHoldState::kEnding)) {
         return 0;
     }
     if (m_bInCountryWarning) {
@@ -149,13 +149,13 @@ LRESULT CHoldDlg::OnAppShutdown() {
     WaitHandlingSentMessages(m_hScanDone.Get());
     WaitHandlingSentMessages(m_hScanThread.Get());
     Sleep(kShutdownPauseMs);
-    m_bEnding = true;
+    m_state.End();
     EndDialog(0);
     return 0;
 }
 
 LRESULT CHoldDlg::OnScanDone() {
-    if (m_bClosing || m_bEnding || m_modemList.GetCount() == 0) {
+    if (m_bClosing || m_state.Is(CHoldState::kEnding) || m_modemList.GetCount() == 0) {
         return 0;
     }
     FillControls();
@@ -169,7 +169,6 @@ LRESULT CHoldDlg::OnScanDone() {
     AddTip(IDC_SOUND, IDS_TIP_SOUND);
     AddTip(IDC_EXTRA, IDS_TIP_EXTRA);
     AddTip(IDC_INFO, IDS_TIP_INFO);
-    m_bTipsAdded = true;
     UpdateWindow(m_hWnd);
 
     m_trayIcon.BindWindow(m_hWnd, WM_TRAY_NOTIFY);
@@ -178,7 +177,7 @@ LRESULT CHoldDlg::OnScanDone() {
     RefreshMode();
     HideScanDialog();
     // From now on a second start finds this window and asks it to show itself.
-    m_bScanDone = true;
+    m_state.ScanDone();
     AllowMessageFromOtherProcesses(m_hWnd, GetShowInstanceMessage());
     MarkInstanceWindow(m_hWnd, true);
     if (m_bFirstRun && m_pHelp != nullptr) {
@@ -222,7 +221,7 @@ void CHoldDlg::HandleFirstRun() {
 
 void CHoldDlg::SelectModem(int nIndex) {
     ModemInfo* pModem = m_modemList.GetAt(nIndex);
-    if (pModem == nullptr || m_bApplying) {
+    if (pModem == nullptr || m_state.Is(CHoldState::kApplying)) {
         return;
     }
     m_pCurrentModem = pModem;
@@ -253,7 +252,7 @@ void CHoldDlg::SelectModem(int nIndex) {
             break;
         }
     }
-    if (!m_bTipsAdded) {
+    if (m_state.Is(CHoldState::kScanning)) {  // the scan fills the list first
         AddTip(IDC_MODEM_COMBO, IDS_TIP_MODEM_COMBO);
     }
     ShowWindow(hCombo, SW_SHOW);

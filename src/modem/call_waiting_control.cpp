@@ -45,12 +45,12 @@ std::string BuildUserInit(const std::string& userInit, int nMode) {
     return "+PCW=" + std::to_string(nMode) + ";" + rest;
 }
 
-std::string BuildDialCommand(int nMode, int nSound, const std::string& prefix) {
+std::string BuildDialCommand(Behaviour behaviour, int nSound, const std::string& prefix) {
     std::string command = nSound == 1 ? "atm2l3" : "atm0";
     // With a prefix the modem dials at once (X3); without one it waits for the dial tone (X4).
     command += prefix.empty() ? "x4d" : "x3d" + prefix;
-    command += nMode == 1 ? "*" : "#";
-    command += "43#,,;h\r";
+    command += GetBehaviourInfo(behaviour).szServiceCode;
+    command += ",,;h\r";
     return command;
 }
 
@@ -70,14 +70,14 @@ int CCallWaitingControl::GetMode() {
     return -1;
 }
 
-int CCallWaitingControl::WriteUserInit(int nMode) {
+int CCallWaitingControl::WriteUserInit(Behaviour behaviour) {
     const std::string userInit = m_pModem->ReadUserInit();
     // A value that exists but could not be read must not be replaced by the setting alone:
     // everything else the user keeps in it would be lost.
     if (m_pModem->GetUserInitStatus() == UserInitStatus::kTooLong) {
         return kApplyRegistryError;
     }
-    const std::string newUserInit = BuildUserInit(userInit, nMode);
+    const std::string newUserInit = BuildUserInit(userInit, static_cast<int>(behaviour));
     // Nothing is cut: a value the record could not read back is not written at all.
     if (newUserInit.size() > kMaxUserInitLength) {
         return kApplyRegistryError;
@@ -97,7 +97,7 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
         bDenied = bDenied || result == reg::kAccessDenied;
     }
     if (result != reg::kSuccess) {
-        return bDenied ? WriteUserInitElevated(nMode) : kApplyRegistryError;
+        return bDenied ? WriteUserInitElevated(behaviour) : kApplyRegistryError;
     }
     char buffer[kMaxUserInitLength + 1] = {};
     std::memcpy(buffer, newUserInit.c_str(), newUserInit.size());
@@ -114,11 +114,11 @@ int CCallWaitingControl::WriteUserInit(int nMode) {
     return kApplyDone;
 }
 
-int CCallWaitingControl::WriteUserInitElevated(int nMode) {
+int CCallWaitingControl::WriteUserInitElevated(Behaviour behaviour) {
     static_assert(kWriteExitDone == 0, "the elevation takes exit code 0 for done");
     if (m_platform.elevation == nullptr ||
         m_platform.elevation->RunOwnProgram(BuildUserInitWriteParameters(
-            m_pModem->GetKeyIndex(), nMode)) != IElevation::Result::kDone) {
+            m_pModem->GetKeyIndex(), static_cast<int>(behaviour))) != IElevation::Result::kDone) {
         return kApplyRegistryError;
     }
     // The elevated process rewrote the value as it read it; the record takes it from there.
@@ -126,18 +126,25 @@ int CCallWaitingControl::WriteUserInitElevated(int nMode) {
     return kApplyDone;
 }
 
-int CCallWaitingControl::Apply(int nMode, int nSound, int nCallOut) {
-    int result = WriteUserInit(nMode);
-    if (result != kApplyDone) {
-        return result;
+int CCallWaitingControl::Apply(Behaviour behaviour, int nSound, int nCallOut) {
+    try {
+        const int nResult = WriteUserInit(behaviour);
+        if (nResult != kApplyDone || nCallOut != 1) {
+            return nResult;
+        }
+    } catch (...) {
+        m_platform.log->Write("*** Apply \n");
+        return kApplyRegistryError;
     }
-    if (nCallOut != 1) {
-        return kApplyDone;
+    try {
+        return DialServiceCode(behaviour, nSound);
+    } catch (...) {
+        m_platform.log->Write("*** Apply \n");
+        return kApplyProviderError;
     }
-    return DialServiceCode(nMode, nSound);
 }
 
-int CCallWaitingControl::DialServiceCode(int nMode, int nSound) {
+int CCallWaitingControl::DialServiceCode(Behaviour behaviour, int nSound) {
     // The dialing rules' prefix counts whether or not the Extra dialog was opened in this run:
     // behind a private exchange the code reaches the provider only with it. An empty prefix is
     // filled from the current location as the dialog's read does; one the user set stays.
@@ -151,7 +158,7 @@ int CCallWaitingControl::DialServiceCode(int nMode, int nSound) {
     if (m_pSerial == nullptr || !m_pSerial->Open()) {
         return kApplyProviderError;
     }
-    const std::string command = BuildDialCommand(nMode, nSound, prefix);
+    const std::string command = BuildDialCommand(behaviour, nSound, prefix);
 
     std::string reply;
     try {

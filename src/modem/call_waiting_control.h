@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "modem/behaviours.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 
@@ -31,9 +32,9 @@ inline constexpr const char* kLocationsKeyPath =
 // The user-init text with its first "+PCW" setting replaced by "+PCW=<mode>;" in front, and
 // without the "AT" that the rest may begin with.
 std::string BuildUserInit(const std::string& userInit, int nMode);
-// The provider dial command for the mode and speaker setting; prefix must already hold only
-// outside-line characters (FilterOutsideLine).
-std::string BuildDialCommand(int nMode, int nSound, const std::string& prefix);
+// The provider dial command for the behaviour and speaker setting; prefix must already hold
+// only outside-line characters (FilterOutsideLine).
+std::string BuildDialCommand(Behaviour behaviour, int nSound, const std::string& prefix);
 
 class CCallWaitingControl {
 public:
@@ -43,9 +44,11 @@ public:
     CCallWaitingControl& operator=(const CCallWaitingControl&) = delete;
 
     int GetMode();
-    int WriteUserInit(int nMode);
-    int Apply(int nMode, int nSound, int nCallOut);
-    int DialServiceCode(int nMode, int nSound);
+    int WriteUserInit(Behaviour behaviour);
+    // The value, then, when nCallOut is 1, the provider call. A step that throws is logged and
+    // says what was done: nothing (kApplyRegistryError) or the value (kApplyProviderError).
+    int Apply(Behaviour behaviour, int nSound, int nCallOut);
+    int DialServiceCode(Behaviour behaviour, int nSound);
     std::string GetOutsideAccess();
     void SetOutsideAccess(const std::string& prefix);
     void SetAutorun(bool bOn);
@@ -53,7 +56,7 @@ public:
 
 private:
     // Has the platform's elevation write the value; -1 when there is none or it did not write.
-    int WriteUserInitElevated(int nMode);
+    int WriteUserInitElevated(Behaviour behaviour);
     RegRoot GetAutorunRoot() const;
 
     Platform m_platform;

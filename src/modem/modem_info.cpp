@@ -8,21 +8,18 @@
 
 namespace {
 
-// Each value is read into 256 bytes with a declared capacity of 255, so that whatever is
-// read stays zero-terminated; a longer value does not fit and counts as absent.
-constexpr std::uint32_t kValueCapacity = 255;
-constexpr std::size_t kValueBufferSize = 256;
-
-enum class ValueRead { kAbsent, kPresent, kTooLong };
-
-ValueRead ReadText(IRegistry& registry, RegKey key, const char* name, std::string* text) {
-    char buffer[kValueBufferSize] = {};
-    std::uint32_t size = kValueCapacity;
-    long result = registry.QueryValue(key, name, buffer, &size);
+// A value is read into a buffer one byte larger than its declared capacity (255 bytes for the
+// record's values), so that whatever is read stays zero-terminated; a longer value does not
+// fit and counts as absent.
+ValueRead ReadText(IRegistry& registry, RegKey key, const char* name, std::string* text,
+                   std::uint32_t nCapacity = 255) {
+    std::string buffer(nCapacity + 1, '\0');
+    std::uint32_t size = nCapacity;
+    long result = registry.QueryValue(key, name, buffer.data(), &size);
     if (result == reg::kSuccess) {
         // The text ends at its NUL or with the bytes stored, whichever comes first: a value of
         // 255 bytes without a NUL is read to its end and never past it.
-        const std::string_view stored(buffer, size);
+        const std::string_view stored(buffer.data(), size);
         *text = stored.substr(0, stored.find('\0'));
         return ValueRead::kPresent;
     }
@@ -67,6 +64,16 @@ std::string BuildModemKeyPath(int nKeyIndex, bool bLegacy) {
     number.insert(0, number.size() < 4 ? 4 - number.size() : 0, '0');
     return std::string(bLegacy ? kModemLegacyKeyPath : kModemClassKeyPath) +
            (nKeyIndex < 0 ? "-" : "") + number;
+}
+
+ValueRead ReadModemValue(IRegistry& registry, int nKeyIndex, bool bLegacy, const char* name,
+                         std::string* text, std::uint32_t nCapacity) {
+    CRegKey key(registry);
+    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(nKeyIndex, bLegacy).c_str(),
+                 reg::kQueryValue) != reg::kSuccess) {
+        return ValueRead::kAbsent;
+    }
+    return ReadText(registry, key.Get(), name, text, nCapacity);
 }
 
 std::string StripSpaces(std::string_view text) {
@@ -145,55 +152,22 @@ void ModemInfo::ReadFromRegistry() {
     }
     m_nComPort = ReadPort(registry, key.Get());
 
-    std::string text;
-    ValueRead userInit = ReadText(registry, key.Get(), "UserInit", &text);
-    if (userInit == ValueRead::kPresent) {
-        m_strUserInit = NormaliseUserInit(text);
-        m_userInitStatus = UserInitStatus::kPresent;
-    } else {
-        m_userInitStatus =
-            userInit == ValueRead::kTooLong ? UserInitStatus::kTooLong : UserInitStatus::kAbsent;
-    }
-    if (ReadText(registry, key.Get(), "Model", &text) == ValueRead::kPresent) {
-        m_strName = text;
-    }
+    std::string userInit;
+    m_userInitStatus = ReadText(registry, key.Get(), "UserInit", &userInit);
+    m_strUserInit = NormaliseUserInit(userInit);
+    ReadText(registry, key.Get(), "Model", &m_strName);
 }
 
 const std::string& ModemInfo::ReadUserInit() {
-    m_strUserInit.clear();
-    m_userInitStatus = UserInitStatus::kAbsent;
-    IRegistry& registry = *m_platform.registry;
-    CRegKey key(registry);
-    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, m_bLegacyKey).c_str(),
-                 reg::kQueryValue) != reg::kSuccess) {
-        return m_strUserInit;
-    }
-    std::string text;
-    switch (ReadText(registry, key.Get(), "UserInit", &text)) {
-        case ValueRead::kPresent:
-            m_strUserInit = NormaliseUserInit(text);
-            m_userInitStatus = UserInitStatus::kPresent;
-            break;
-        case ValueRead::kTooLong:
-            m_userInitStatus = UserInitStatus::kTooLong;
-            break;
-        case ValueRead::kAbsent:
-            break;
-    }
+    std::string userInit;
+    m_userInitStatus =
+        ReadModemValue(*m_platform.registry, m_nKeyIndex, m_bLegacyKey, "UserInit", &userInit);
+    m_strUserInit = NormaliseUserInit(userInit);
     return m_strUserInit;
 }
 
 void ModemInfo::ReloadModel() {
-    IRegistry& registry = *m_platform.registry;
-    CRegKey key(registry);
-    if (key.Open(RegRoot::kLocalMachine, BuildModemKeyPath(m_nKeyIndex, m_bLegacyKey).c_str(),
-                 reg::kQueryValue) != reg::kSuccess) {
-        return;
-    }
-    std::string model;
-    if (ReadText(registry, key.Get(), "Model", &model) == ValueRead::kPresent) {
-        m_strName = model;
-    }
+    ReadModemValue(*m_platform.registry, m_nKeyIndex, m_bLegacyKey, "Model", &m_strName);
 }
 
 bool ModemInfo::FindKeyByModel(const std::string& reportedModel) {

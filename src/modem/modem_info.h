@@ -2,6 +2,7 @@
 // that connect to it and identify it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,8 +30,15 @@ std::string NormaliseUserInit(std::string_view text);
 // it is -1, which stands for a subkey that does not exist.
 int PortFromAttachedTo(std::string_view attachedTo);
 
-// What the latest ReadUserInit found in the registry.
-enum class UserInitStatus { kAbsent, kPresent, kTooLong };
+// What a read of one value found; for "UserInit", what the latest ReadUserInit found.
+enum class ValueRead { kAbsent, kPresent, kTooLong };
+using UserInitStatus = ValueRead;
+
+// Value name of modem subkey n in the layout, read as text up to its first NUL into *text,
+// which keeps its content unless the value is found. A value of more than nCapacity bytes is
+// kTooLong; a missing subkey or value is kAbsent.
+ValueRead ReadModemValue(IRegistry& registry, int nKeyIndex, bool bLegacy, const char* name,
+                         std::string* text, std::uint32_t nCapacity = 255);
 
 class ModemInfo {
 public:

@@ -8,8 +8,8 @@
 
 namespace {
 
-// A number in plain decimal within [0, nMax]: digits only, no leading zero.
-bool ParseCanonicalNumber(const char* text, int nMax, int* pValue) {
+// A number in plain decimal of at most three digits: digits only, no leading zero.
+bool ParseCanonicalNumber(const char* text, int* pValue) {
     const std::size_t length = std::strlen(text);
     if (length == 0 || length > 3 || (length > 1 && text[0] == '0')) {
         return false;
@@ -20,9 +20,6 @@ bool ParseCanonicalNumber(const char* text, int nMax, int* pValue) {
             return false;
         }
         value = value * 10 + (text[i] - '0');
-    }
-    if (value > nMax) {
-        return false;
     }
     *pValue = value;
     return true;
@@ -39,12 +36,13 @@ bool ParseUserInitWriteRequest(int argc, char** argv, UserInitWriteRequest* pReq
         argv[3] == nullptr) {
         return false;
     }
-    UserInitWriteRequest request;
-    if (!ParseCanonicalNumber(argv[2], kMaxModemKeys - 1, &request.nKeyIndex) ||
-        !ParseCanonicalNumber(argv[3], 2, &request.nMode) || request.nMode == 0) {
+    int nKeyIndex = 0;
+    int nMode = 0;
+    if (!ParseCanonicalNumber(argv[2], &nKeyIndex) || nKeyIndex >= kMaxModemKeys ||
+        !ParseCanonicalNumber(argv[3], &nMode) || FindBehaviour(nMode) == nullptr) {
         return false;
     }
-    *pRequest = request;
+    *pRequest = UserInitWriteRequest{nKeyIndex, FindBehaviour(nMode)->behaviour};
     return true;
 }
 
@@ -66,8 +64,8 @@ int RunUserInitWriteRequest(const Platform& platform, int argc, char** argv) {
         // layout; the control rewrites it by the tool's own rule and limits.
         ModemInfo modem(elevated, request.nKeyIndex);
         CCallWaitingControl control(elevated, &modem);
-        return control.WriteUserInit(request.nMode) == kApplyDone ? kWriteExitDone
-                                                                  : kWriteExitNotWritten;
+        return control.WriteUserInit(request.behaviour) == kApplyDone ? kWriteExitDone
+                                                                      : kWriteExitNotWritten;
     } catch (...) {
         return kWriteExitFailed;
     }

@@ -1,6 +1,6 @@
 // The write-only command line of the tool's own executable. A standard user may not write the
 // modem class key, so the tool starts itself with administrator rights for that one write:
-//   <program> --write-userinit <modem subkey 0..254> <mode 1|2>
+//   <program> --write-userinit <modem subkey 0..254> <mode of a behaviour>
 // The elevated process reads the current "UserInit" itself and writes it rewritten by the
 // same rule and limits as the tool. Nothing else is accepted (no value text, no key path, no
 // further argument), so that the elevated program can never write anything but that value.
@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "modem/behaviours.h"
 #include "platform/services.h"
 
 inline constexpr const char* kUserInitWriteKeyword = "--write-userinit";
@@ -20,13 +21,13 @@ inline constexpr int kWriteExitFailed = 3;      // the value could not be stored
 
 struct UserInitWriteRequest {
     int nKeyIndex = 0;
-    int nMode = 0;
+    Behaviour behaviour = Behaviour::kCutTheLine;
 };
 
 // Whether the command line asks for the write at all (argv[1] is the keyword).
 bool IsUserInitWriteRequest(int argc, char** argv);
-// The strict form: exactly the keyword, a subkey number 0..254 and a mode of 1 or 2, each in
-// plain decimal digits without sign, blanks or leading zeros.
+// The strict form: exactly the keyword, a subkey number 0..254 and the mode of a behaviour
+// (modem/behaviours.h), each in plain decimal digits without sign, blanks or leading zeros.
 bool ParseUserInitWriteRequest(int argc, char** argv, UserInitWriteRequest* pRequest);
 // The arguments after the program name, as the elevation passes them.
 std::string BuildUserInitWriteParameters(int nKeyIndex, int nMode);

@@ -8,11 +8,6 @@
 #include "ui/resource.h"
 #include "ui/text.h"
 
-namespace {
-constexpr const char kActivateCode[] = "*43#";
-constexpr const char kDeactivateCode[] = "#43#";
-}  // namespace
-
 std::uint32_t CStoredCallOutSetting::ReadCallOut() {
     return m_store.ReadCallOut();
 }
@@ -43,10 +38,11 @@ bool CExtraDlg::OnInitDialog() {
     FilterOutsideLine();
     m_toolTip.AddControlTip(hOutsideLine, IDS_TIP_OUTSIDE_LINE);
 
-    SetDlgItemText(IDC_ACTIVATE_CODE, kActivateCode);
+    // What the provider is dialled with for each behaviour, shown only.
+    SetDlgItemText(IDC_ACTIVATE_CODE, GetBehaviourInfo(Behaviour::kCutTheLine).szServiceCode);
     m_toolTip.AddControlTip(GetDlgItem(IDC_ACTIVATE_CODE), IDS_TIP_ACTIVATE);
     SetDlgItemText(IDC_ACTIVATE_LABEL, LoadText(IDS_ACTIVATE));
-    SetDlgItemText(IDC_DEACTIVATE_CODE, kDeactivateCode);
+    SetDlgItemText(IDC_DEACTIVATE_CODE, GetBehaviourInfo(Behaviour::kStayConnected).szServiceCode);
     m_toolTip.AddControlTip(GetDlgItem(IDC_DEACTIVATE_CODE), IDS_TIP_DEACTIVATE);
     SetDlgItemText(IDC_DEACTIVATE_LABEL, LoadText(IDS_DEACTIVATE));
 

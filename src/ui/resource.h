@@ -4,6 +4,9 @@
 #ifndef MAVRIS_RESOURCE_H
 #define MAVRIS_RESOURCE_H
 
+// The tray commands and texts of the behaviours live with their table.
+#include "modem/behaviours.h"
+
 // System-menu command of the main dialog that opens the About box.
 #define IDM_ABOUTBOX 0x0010
 
@@ -32,8 +35,6 @@
 // Tray menu commands.
 #define ID_TRAY_OPEN 32771
 #define ID_TRAY_EXIT 32772
-#define ID_TRAY_STAY_CONNECTED 32774
-#define ID_TRAY_CUT_THE_LINE 32775
 
 // The framework's standard help command, routed to the help file.
 #define ID_HELP_INDEX 57670
@@ -82,8 +83,6 @@
 #define IDS_SCAN_TITLE 120
 #define IDS_SCAN_RESULT 121
 #define IDS_AUTORUN_OPTIONS 128
-#define IDS_CUT_CONNECTION 129
-#define IDS_STAY_CONNECTED 130
 #define IDS_RUN_ON_START 131
 #define IDS_MAIN_TITLE 132
 #define IDS_HIDE 133

@@ -1,10 +1,10 @@
 // The outside-line prefix and the provider dial command built from any prefix. The first input
-// byte chooses the mode (bit 0: 1 or 2), the speaker (bit 1), where the prefix comes from
-// (bit 2: the telephony location in the registry, else the Extra options field), its registry
-// type (bits 3-4), whether the rest is repeated 8 times (bit 5, past the field's 1024 bytes),
-// whether the modem answers OK at once or after its echo (bit 6) and whether the location's
-// prefix is read before the call, as the Extra dialog does, or only by the call (bit 7); the
-// rest is the prefix.
+// byte chooses the behaviour (bit 0: Cut the Line or Stay Connected), the speaker (bit 1), where
+// the prefix comes from (bit 2: the telephony location in the registry, else the Extra options
+// field), its registry type (bits 3-4), whether the rest is repeated 8 times (bit 5, past the
+// field's 1024 bytes), whether the modem answers OK at once or after its echo (bit 6) and whether
+// the location's prefix is read before the call, as the Extra dialog does, or only by the call (bit
+// 7); the rest is the prefix.
 //
 // Properties: the filter keeps exactly the dial characters, in order; the command that reaches
 // the modem has exactly one CR, at its end, no ';' but the one before "h", dials exactly the
@@ -34,10 +34,10 @@ void CheckFilter(std::string_view raw, const std::string& filtered) {
     FUZZ_CHECK(at == filtered.size());
 }
 
-void CheckDialCommand(const std::string& command, int nMode, const std::string& prefix) {
+void CheckDialCommand(const std::string& command, Behaviour behaviour, const std::string& prefix) {
     FUZZ_CHECK(std::count(command.begin(), command.end(), '\r') == 1 && command.back() == '\r');
     FUZZ_CHECK(std::count(command.begin(), command.end(), ';') == 1 && command.ends_with(";h\r"));
-    FUZZ_CHECK(command.ends_with(nMode == 1 ? "*43#,,;h\r" : "#43#,,;h\r"));
+    FUZZ_CHECK(command.ends_with(behaviour == kCut ? "*43#,,;h\r" : "#43#,,;h\r"));
     const std::string dialling = prefix.empty() ? "x4d" : "x3d" + prefix;
     FUZZ_CHECK(command.find(dialling) != std::string::npos &&
                command.find(dialling) + dialling.size() == command.size() - 9);
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const unsigned char setup = data[0];
-    const int nMode = (setup & 1) ? 2 : 1;
+    const Behaviour behaviour = (setup & 1) ? kStay : kCut;
     const int nSound = (setup >> 1) & 1;
     const bool bFromRegistry = (setup & 0x04) != 0;
     std::string raw(fuzz::AsText(data + 1, size - 1));
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string filtered = FilterOutsideLine(raw);
     CheckFilter(raw, filtered);
     if (filtered.size() <= kMaxOutsideLineLength) {
-        CheckDialCommand(BuildDialCommand(nMode, nSound, filtered), nMode, filtered);
+        CheckDialCommand(BuildDialCommand(behaviour, nSound, filtered), behaviour, filtered);
     }
 
     // The current modem as the scan leaves it: connected, its port closed again.
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      : filtered.substr(0, 1023);
     }
 
-    const int nResult = callWaiting.DialServiceCode(nMode, nSound);
+    const int nResult = callWaiting.DialServiceCode(behaviour, nSound);
     const std::vector<std::string> writes = port.GetWrites();
     if (expected.size() > kMaxOutsideLineLength) {
         FUZZ_CHECK(nResult == kApplyProviderError);
@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         FUZZ_CHECK(nResult == kApplyDone);
         FUZZ_CHECK(writes.size() == 1);
-        FUZZ_CHECK(writes[0] == BuildDialCommand(nMode, nSound, expected));
-        CheckDialCommand(writes[0], nMode, expected);
+        FUZZ_CHECK(writes[0] == BuildDialCommand(behaviour, nSound, expected));
+        CheckDialCommand(writes[0], behaviour, expected);
     }
     FUZZ_CHECK(!port.IsOpen());
     FUZZ_CHECK(fake.registry.GetOpenKeyCount() == 0);

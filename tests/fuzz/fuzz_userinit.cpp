@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(built.compare(0, prefix.size(), prefix) == 0);
     FUZZ_CHECK(built.substr(prefix.size()) == KeptRest(old));
 
-    const int nResult = callWaiting.WriteUserInit(nMode);
+    const int nResult = callWaiting.WriteUserInit(static_cast<Behaviour>(nMode));
     const std::optional<RegStoredValue> after = Stored(fake, bLegacy);
     FUZZ_CHECK(Stored(fake, !bLegacy) == otherBefore);
     if (bTooLongToRead || built.size() > kMaxUserInitLength) {
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Setting the same mode again changes nothing, but where the rest began with "AT"
         // twice: the second is now the leading one, and goes too.
         const std::string again = prefix + WithoutLeadingAt(built.substr(prefix.size()));
-        FUZZ_CHECK(callWaiting.WriteUserInit(nMode) == kApplyDone);
+        FUZZ_CHECK(callWaiting.WriteUserInit(static_cast<Behaviour>(nMode)) == kApplyDone);
         FUZZ_CHECK(modem.ReadUserInit() == again);
         FUZZ_CHECK(again != built || Stored(fake, bLegacy) == after);
     }

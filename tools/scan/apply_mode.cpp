@@ -6,8 +6,6 @@
 #include "modem/modem_info.h"
 #include "modem/modem_list.h"
 #include "modem/serial_port.h"
-#include "platform/registry.h"
-#include "platform/user_exception.h"
 #include "scan/scan_output.h"
 
 namespace {
@@ -34,18 +32,10 @@ bool ParseNumber(const char* text, int low, int high, int* pValue) {
 // "UserInit" of the record's own subkey exactly as stored, as the modem driver will see it;
 // empty when the key or the value is absent.
 std::string ReadStoredUserInit(const Platform& platform, const ModemInfo& modem) {
-    IRegistry& registry = *platform.registry;
-    CRegKey key(registry);
-    std::string path = BuildModemKeyPath(modem.GetKeyIndex(), modem.IsLegacyKey());
-    if (key.Open(RegRoot::kLocalMachine, path.c_str(), reg::kQueryValue) != reg::kSuccess) {
-        return std::string();
-    }
-    char buffer[1024] = {};
-    if (RegQueryText(registry, key.Get(), "UserInit", buffer, sizeof(buffer) - 1) !=
-        reg::kSuccess) {
-        return std::string();
-    }
-    return std::string(buffer);
+    std::string userInit;
+    ReadModemValue(*platform.registry, modem.GetKeyIndex(), modem.IsLegacyKey(), "UserInit",
+                   &userInit, 1023);
+    return userInit;
 }
 
 }  // namespace
@@ -82,10 +72,12 @@ int ParseApplyArg(int argc, char** argv, int i, ApplyArgs* pArgs, std::string* p
         return 2;
     }
     if (bApply) {
-        if (!ParseNumber(value, 0, 2, &pArgs->nMode)) {
-            *pError = std::string("--apply takes a mode of 0, 1 or 2, not: ") + value;
+        int nMode = 0;
+        if (!ParseNumber(value, 0, 999, &nMode) || FindBehaviour(nMode) == nullptr) {
+            *pError = std::string("--apply takes the mode of a behaviour, not: ") + value;
             return -1;
         }
+        pArgs->behaviour = FindBehaviour(nMode)->behaviour;
         pArgs->bApply = true;
         return 2;
     }
@@ -114,24 +106,22 @@ int RunApplyMode(const Platform& platform, CModemList& list, const ApplyArgs& ar
     // Record 0 becomes the current modem and its port is closed, as the main dialog does
     // once the scan is over; the provider call opens it again.
     ModemInfo* pModem = list.GetAt(0);
-    int result = kApplyRegistryError;
-    bool bThrew = false;
-    try {
-        if (CSerialPort* pPort = pModem->GetSerialPort()) {
+    if (CSerialPort* pPort = pModem->GetSerialPort()) {
+        try {
             pPort->Close();
+        } catch (...) {
+            pPort->Abandon();  // its settings could not be put back; released all the same
         }
-        CCallWaitingControl control(platform, pModem);
-        if (args.prefix == ApplyArgs::Prefix::kText) {
-            control.SetOutsideAccess(args.strPrefix);
-        } else if (args.prefix == ApplyArgs::Prefix::kLocation) {
-            control.GetOutsideAccess();
-        }
-        result = control.Apply(args.nMode, args.nSound, args.nCallOut);
-    } catch (const CUserException&) {
-        bThrew = true;
     }
-    std::fprintf(out, "apply\t%s\n", bThrew ? "exception" : std::to_string(result).c_str());
+    CCallWaitingControl control(platform, pModem);
+    if (args.prefix == ApplyArgs::Prefix::kText) {
+        control.SetOutsideAccess(args.strPrefix);
+    } else if (args.prefix == ApplyArgs::Prefix::kLocation) {
+        control.GetOutsideAccess();
+    }
+    const int result = control.Apply(args.behaviour, args.nSound, args.nCallOut);
+    std::fprintf(out, "apply\t%d\n", result);
     std::fprintf(out, "userinit\t%s\n", EscapeField(ReadStoredUserInit(platform, *pModem)).c_str());
     std::fflush(out);
-    return !bThrew && result == kApplyDone ? 0 : 1;
+    return result == kApplyDone ? 0 : 1;
 }

@@ -1,19 +1,20 @@
 // The apply mode of mavris-scan: after the scan, carries out one change of behaviour on the
 // first supported modem as the tool's main dialog does, and prints its outcome:
-//   apply<TAB>result        0, -1 or -2 as Apply returns it; "exception" when it threw
+//   apply<TAB>result        0, -1 or -2 as Apply returns it
 //   userinit<TAB>value      "UserInit" of the modem's subkey as it is now in the registry
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "modem/behaviours.h"
 #include "platform/services.h"
 
 class CModemList;
 
 inline constexpr const char* kApplyUsage =
     "  --apply MODE [--sound 0|1] [--callout 0|1] [--prefix TEXT | --location]\n"
-    "      after the scan, set MODE (1 Cut the Line, 2 Stay Connected, 0) on the first\n"
+    "      after the scan, set MODE (1 Cut the Line, 2 Stay Connected) on the first\n"
     "      supported modem as the tool does, then print the result and the UserInit value.\n"
     "      Speaker and provider call default to 1; the outside-line prefix is TEXT, else\n"
     "      the current telephony location's (--location reads it before the change, as\n"
@@ -23,7 +24,7 @@ struct ApplyArgs {
     enum class Prefix { kNone, kText, kLocation };
 
     bool bApply = false;
-    int nMode = 0;
+    Behaviour behaviour = Behaviour::kCutTheLine;
     int nSound = 1;
     int nCallOut = 1;
     Prefix prefix = Prefix::kNone;

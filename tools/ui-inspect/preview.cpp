@@ -135,8 +135,10 @@ void Fill(HWND dlg, const Layout& l) {
         CheckDlgButton(dlg, IDC_SOUND, BST_CHECKED);
     } else if (l.dialog == IDD_EXTRA) {
         SetDlgItemTextA(dlg, IDC_OUTSIDE_LINE, "0");
-        SetDlgItemTextA(dlg, IDC_ACTIVATE_CODE, "*43#");
-        SetDlgItemTextA(dlg, IDC_DEACTIVATE_CODE, "#43#");
+        SetDlgItemTextA(dlg, IDC_ACTIVATE_CODE,
+                        GetBehaviourInfo(Behaviour::kCutTheLine).szServiceCode);
+        SetDlgItemTextA(dlg, IDC_DEACTIVATE_CODE,
+                        GetBehaviourInfo(Behaviour::kStayConnected).szServiceCode);
         CheckDlgButton(dlg, IDC_CALL_OUT, BST_CHECKED);
     } else if (l.dialog == IDD_WAIT) {
         SendDlgItemMessageA(dlg, IDC_WAIT_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 9));

@@ -30,7 +30,7 @@ ApplyArgs Expect(int mode, int sound = 1, int callOut = 1,
                  ApplyArgs::Prefix prefix = ApplyArgs::Prefix::kNone, std::string text = "") {
     ApplyArgs args;
     args.bApply = true;
-    args.nMode = mode;
+    args.behaviour = static_cast<Behaviour>(mode);
     args.nSound = sound;
     args.nCallOut = callOut;
     args.prefix = prefix;
@@ -72,7 +72,7 @@ TEST_P(ApplyArgsTest, Parses) {
         return;
     }
     EXPECT_EQ(args.bApply, c.expected.bApply);
-    EXPECT_EQ(args.nMode, c.expected.nMode);
+    EXPECT_EQ(args.behaviour, c.expected.behaviour);
     EXPECT_EQ(args.nSound, c.expected.nSound);
     EXPECT_EQ(args.nCallOut, c.expected.nCallOut);
     EXPECT_EQ(args.prefix, c.expected.prefix);
@@ -88,13 +88,14 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  Expect(2, 0, 0, ApplyArgs::Prefix::kText, "0W")},
         ArgsCase{"EmptyPrefix",
-                 {"--apply", "0", "--prefix", ""},
+                 {"--apply", "2", "--prefix", ""},
                  true,
-                 Expect(0, 1, 1, ApplyArgs::Prefix::kText, "")},
+                 Expect(2, 1, 1, ApplyArgs::Prefix::kText, "")},
         ArgsCase{"Location",
                  {"--location", "--apply", "1"},
                  true,
                  Expect(1, 1, 1, ApplyArgs::Prefix::kLocation)},
+        ArgsCase{"ModeZeroIsNoBehaviour", {"--apply", "0"}, false, {}},
         ArgsCase{"ModeThree", {"--apply", "3"}, false, {}},
         ArgsCase{"ModeNegative", {"--apply", "-1"}, false, {}},
         ArgsCase{"ModeText", {"--apply", "cut"}, false, {}},
@@ -199,11 +200,11 @@ TEST_F(ApplyModeTest, WithoutCallOutNothingIsDialled) {
     EXPECT_FALSE(m_pPort->IsOpen());
 }
 
-TEST_F(ApplyModeTest, FailedValueWriteIsReportedAsException) {
+TEST_F(ApplyModeTest, FailedValueWriteIsARegistryError) {
     m_fake.registry.FailSetValue(RegRoot::kLocalMachine, BuildModemKeyPath(0, false), "UserInit");
     Scan();
     int exitCode = -1;
-    EXPECT_EQ(Run(Expect(1), &exitCode), "apply\texception\nuserinit\tat s7=60 l2\n");
+    EXPECT_EQ(Run(Expect(1), &exitCode), "apply\t-1\nuserinit\tat s7=60 l2\n");
     EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(m_pPort->GetWrites().empty());
 }

@@ -133,7 +133,7 @@ TEST_P(RewriteTest, SettingGoesToTheFrontWithItsSemicolon) {
     MakeRecord();
     ASSERT_EQ(m_pModem->IsLegacyKey(), bLegacy);
 
-    EXPECT_EQ(m_pControl->WriteUserInit(c.mode), kApplyDone);
+    EXPECT_EQ(m_pControl->WriteUserInit(static_cast<Behaviour>(c.mode)), kApplyDone);
 
     // Stored as REG_SZ with its NUL, in the record's own layout.
     EXPECT_EQ(UserInitValue(bLegacy), Sz(c.after));
@@ -143,7 +143,7 @@ TEST_P(RewriteTest, SettingGoesToTheFrontWithItsSemicolon) {
     EXPECT_TRUE(m_fake.log.GetLines().empty());
 
     // Setting the same mode again changes nothing.
-    EXPECT_EQ(m_pControl->WriteUserInit(c.mode), kApplyDone);
+    EXPECT_EQ(m_pControl->WriteUserInit(static_cast<Behaviour>(c.mode)), kApplyDone);
     EXPECT_EQ(UserInitValue(bLegacy), Sz(c.after));
 }
 
@@ -186,7 +186,7 @@ TEST_F(CallWaitingControlTest, WriteTriesClassGuidLayoutFirstWhateverTheRecordSa
     MakeRecord();
     ASSERT_FALSE(m_pModem->IsLegacyKey());
 
-    EXPECT_EQ(m_pControl->WriteUserInit(1), kApplyDone);
+    EXPECT_EQ(m_pControl->WriteUserInit(kCut), kApplyDone);
 
     EXPECT_EQ(UserInitValue(true), Sz("+PCW=1;S7=60"));
     EXPECT_EQ(m_fake.registry.GetString(kHklm, KeyPath(false), "UserInit"), "S7=60");
@@ -202,7 +202,7 @@ TEST_F(CallWaitingControlTest, WriteUsesTheRecordsKeyNumber) {
     AddKey("S7=60", false, 0);
     m_fake.AddModemKey(7, "COM4", "ORVA 56k V.92", "&K3");
     MakeRecord(7);
-    EXPECT_EQ(m_pControl->WriteUserInit(2), kApplyDone);
+    EXPECT_EQ(m_pControl->WriteUserInit(kStay), kApplyDone);
     EXPECT_EQ(UserInitValue(false, 7), Sz("+PCW=2;&K3"));
     EXPECT_EQ(m_fake.registry.GetString(kHklm, KeyPath(false, 0), "UserInit"), "S7=60");
 }
@@ -214,8 +214,8 @@ TEST_F(CallWaitingControlTest, NeitherLayoutWritableGivesMinusOneAndChangesNothi
     m_fake.registry.DenyWrite(kHklm, KeyPath(true));
     MakeRecord();
 
-    EXPECT_EQ(m_pControl->WriteUserInit(1), kApplyRegistryError);
-    EXPECT_EQ(m_pControl->Apply(1, 1, 0), kApplyRegistryError);
+    EXPECT_EQ(m_pControl->WriteUserInit(kCut), kApplyRegistryError);
+    EXPECT_EQ(m_pControl->Apply(kCut, 1, 0), kApplyRegistryError);
 
     EXPECT_EQ(m_fake.registry.GetString(kHklm, KeyPath(false), "UserInit"), "S7=60");
     EXPECT_EQ(m_fake.registry.GetString(kHklm, KeyPath(true), "UserInit"), "&K3");
@@ -228,14 +228,14 @@ TEST_F(CallWaitingControlTest, FailedValueWriteThrowsAndChangesNothing) {
     m_fake.registry.FailSetValue(kHklm, KeyPath(false), "UserInit");
     MakeRecord();
 
-    EXPECT_THROW(m_pControl->WriteUserInit(1), CUserException);
-    EXPECT_THROW(m_pControl->Apply(2, 1, 0), CUserException);
+    EXPECT_THROW(m_pControl->WriteUserInit(kCut), CUserException);
+    EXPECT_EQ(m_pControl->Apply(kStay, 1, 0), kApplyRegistryError);
 
     EXPECT_EQ(m_fake.registry.GetValue(kHklm, KeyPath(false), "UserInit"),
               (RegStoredValue{reg::kSz, {'s', '7', '=', '6', '0', 0}}));
     EXPECT_EQ(m_pModem->GetUserInit(), "S7=60");
-    EXPECT_EQ(m_fake.log.Count("*** ModemInfo \n"), 2);
-    EXPECT_EQ(m_fake.log.GetLines().size(), 2u);
+    EXPECT_EQ(m_fake.log.GetLines(),
+              (std::vector<std::string>{"*** ModemInfo \n", "*** ModemInfo \n", "*** Apply \n"}));
 }
 
 // An existing value too long to be read must not be replaced by the setting alone.
@@ -244,9 +244,9 @@ TEST_F(CallWaitingControlTest, UnreadableLongValueIsNeverReplaced) {
     AddKey(longValue.c_str());
     MakeRecord();
 
-    EXPECT_EQ(m_pControl->WriteUserInit(1), kApplyRegistryError);
+    EXPECT_EQ(m_pControl->WriteUserInit(kCut), kApplyRegistryError);
     EXPECT_EQ(m_pModem->GetUserInitStatus(), UserInitStatus::kTooLong);
-    EXPECT_EQ(m_pControl->Apply(2, 1, 1), kApplyRegistryError);
+    EXPECT_EQ(m_pControl->Apply(kStay, 1, 1), kApplyRegistryError);
 
     EXPECT_EQ(m_fake.registry.GetString(kHklm, KeyPath(false), "UserInit"), longValue);
     EXPECT_EQ(m_fake.serial.GetOpenedNames().size(), 0u) << "nothing dialled";
@@ -267,7 +267,7 @@ TEST_F(CallWaitingControlTest, NewValueLongerThan254IsRefused) {
         MakeRecord();
         ASSERT_EQ(m_pModem->ReadUserInit(), rest);
 
-        EXPECT_EQ(m_pControl->WriteUserInit(1), c.expected);
+        EXPECT_EQ(m_pControl->WriteUserInit(kCut), c.expected);
 
         if (c.expected == kApplyDone) {
             EXPECT_EQ(UserInitValue(), Sz("+PCW=1;" + rest));
@@ -286,7 +286,7 @@ TEST_F(CallWaitingControlTest, ApplyWithoutCallOutNeverOpensThePort) {
     m_fake.AddModem(3);
     MakeRecord();
     for (int callOut : {0, 2, -1}) {
-        EXPECT_EQ(m_pControl->Apply(1, 1, callOut), kApplyDone);
+        EXPECT_EQ(m_pControl->Apply(kCut, 1, callOut), kApplyDone);
     }
     EXPECT_EQ(UserInitValue(), Sz("+PCW=1;S7=60"));
     EXPECT_TRUE(m_fake.serial.GetOpenedNames().empty());

@@ -94,7 +94,7 @@ TEST_P(DialCommandTest, SendsExactlyThisCommand) {
         m_pControl->SetOutsideAccess(c.prefix);
     }
 
-    EXPECT_EQ(m_pControl->DialServiceCode(c.mode, c.sound), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(static_cast<Behaviour>(c.mode), c.sound), kApplyDone);
 
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{c.command});
     EXPECT_EQ(m_pPort->GetOpenCount(), m_nOpens + 1);
@@ -109,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"SoundNoPrefixDeactivate", 1, "", 2, "atm2l3x4d#43#,,;h\r"},
         CommandCase{"SilentPrefixDeactivate", 0, "0", 2, "atm0x3d0#43#,,;h\r"},
         CommandCase{"SoundWaitPrefixActivate", 1, "0W", 1, "atm2l3x3d0W*43#,,;h\r"},
-        // Only sound 1 switches the speaker on; only mode 1 activates.
+        // Only sound 1 switches the speaker on.
         CommandCase{"SoundTwoIsOff", 2, "", 1, "atm0x4d*43#,,;h\r"},
-        CommandCase{"ModeZeroDeactivates", 1, "", 0, "atm2l3x4d#43#,,;h\r"},
+        CommandCase{"SilentNoPrefixDeactivate", 0, "", 2, "atm0x4d#43#,,;h\r"},
         CommandCase{"PausesAndLowerWait", 0, "0,,w", 1, "atm0x3d0,,w*43#,,;h\r"},
         // Nothing but digits, ',' and 'W' reaches the modem from the prefix.
         CommandCase{"PrefixBlanksAndDashes", 1, "0 - 9", 1, "atm2l3x3d09*43#,,;h\r"},
@@ -154,7 +154,7 @@ TEST_P(DialReplyTest, OkAnywhereAndOneExtraReadAfterABareEcho) {
     }
     m_pPort->Respond(command, reply);
 
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), c.expected);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), c.expected);
 
     EXPECT_EQ(Reads(), c.reads);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DialTest, PortHeldElsewhereGivesMinusTwoAndSendsNothing) {
     m_pPort->FailOpen(fake_serial::kErrorAccessDenied);
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyProviderError);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), kApplyProviderError);
     EXPECT_TRUE(m_pPort->GetWrites().empty());
 }
 
@@ -204,7 +204,7 @@ TEST_F(DialTest, PrefixUpTo237CharactersIsDialled) {
     m_pPort->Respond(command, {{0, command}, {20, kOk}});
     // Characters that are filtered out do not count.
     m_pControl->SetOutsideAccess(prefix + " -()");
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), kApplyDone);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
 
@@ -213,7 +213,7 @@ TEST_F(DialTest, LongerPrefixIsRefusedWithoutOpeningThePort) {
          {kMaxOutsideLineLength + 1, std::size_t{255}, std::size_t{1023}, std::size_t{5000}}) {
         SCOPED_TRACE(length);
         m_pControl->SetOutsideAccess(std::string(length, '0'));
-        EXPECT_EQ(m_pControl->DialServiceCode(1, 0), kApplyProviderError);
+        EXPECT_EQ(m_pControl->DialServiceCode(kCut, 0), kApplyProviderError);
     }
     EXPECT_EQ(m_pPort->GetOpenCount(), m_nOpens);
     EXPECT_TRUE(m_pPort->GetWrites().empty());
@@ -224,7 +224,7 @@ TEST_F(DialTest, OverlongTextKeepsItsNumber) {
     const std::string text = std::string(2000, ' ') + "0W";
     m_pPort->Respond("atm0x3d0W#43#,,;h\r", {{0, "atm0x3d0W#43#,,;h\r"}, {20, kOk}});
     m_pControl->SetOutsideAccess(text);
-    EXPECT_EQ(m_pControl->DialServiceCode(2, 0), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(kStay, 0), kApplyDone);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{"atm0x3d0W#43#,,;h\r"});
 }
 
@@ -235,46 +235,46 @@ TEST_F(DialTest, LocationPrefixIsFilteredBeforeDialling) {
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "0\r\nat&f;");
     const std::string command = "atm2l3x3d0*43#,,;h\r";
     m_pPort->Respond(command, {{0, command}, {20, kOk}});
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), kApplyDone);
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
 
 // --- The channel is closed on every way out ---
 
 TEST_F(DialTest, ReadErrorClosesThePortAndPassesOn) {
-    m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 1);
-    EXPECT_THROW(m_pControl->DialServiceCode(1, 1), CUserException);
+    m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 2);
+    EXPECT_THROW(m_pControl->DialServiceCode(kCut, 1), CUserException);
     EXPECT_FALSE(m_pPort->IsOpen());
     ExpectSettingsRestored();
 
-    // The next call can open the port again.
-    m_pPort->Respond("atm2l3x4d*43#,,;h\r", {{0, "atm2l3x4d*43#,,;h\r"}, {20, kOk}});
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyDone);
+    // The next call can open the port again; Apply gives the failure its own result, logged.
+    EXPECT_EQ(m_pControl->Apply(kCut, 1, 1), kApplyProviderError);
+    EXPECT_EQ(m_fake.log.GetLines(), std::vector<std::string>{"*** Apply \n"});
 }
 
 TEST_F(DialTest, ReadErrorWhoseCloseFailsStillReleasesThePort) {
     // The read fails, and putting the time-outs back fails as well (after the one set by Open).
     m_pPort->Fail(FakeCall::kRead, fake_serial::kErrorIoDevice, 0, 1);
     m_pPort->Fail(FakeCall::kSetTimeouts, fake_serial::kErrorGenFailure, 1, 1);
-    EXPECT_THROW(m_pControl->DialServiceCode(1, 1), CUserException);
+    EXPECT_THROW(m_pControl->DialServiceCode(kCut, 1), CUserException);
     EXPECT_FALSE(m_pPort->IsOpen());
 
     m_pPort->Respond("atm2l3x4d*43#,,;h\r", {{0, "atm2l3x4d*43#,,;h\r"}, {20, kOk}});
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), kApplyDone);
 }
 
 TEST_F(DialTest, FailingCloseAfterTheCallPassesOnAndReleasesThePort) {
     m_pPort->Respond("atm2l3x4d*43#,,;h\r", {{0, "atm2l3x4d*43#,,;h\r"}, {20, kOk}});
     // Open sets the time-outs once; the restore in Close is the second call.
     m_pPort->Fail(FakeCall::kSetState, fake_serial::kErrorGenFailure, 1, 1);
-    EXPECT_THROW(m_pControl->DialServiceCode(1, 1), CUserException);
+    EXPECT_THROW(m_pControl->DialServiceCode(kCut, 1), CUserException);
     EXPECT_FALSE(m_pPort->IsOpen());
-    EXPECT_EQ(m_pControl->DialServiceCode(1, 1), kApplyDone);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 1), kApplyDone);
 }
 
 TEST_F(DialTest, FailingLineSettingsPassOnWithThePortClosed) {
     m_pPort->Fail(FakeCall::kSetState, fake_serial::kErrorGenFailure, 0, 1);
-    EXPECT_THROW(m_pControl->DialServiceCode(1, 1), CUserException);
+    EXPECT_THROW(m_pControl->DialServiceCode(kCut, 1), CUserException);
     EXPECT_FALSE(m_pPort->IsOpen());
     EXPECT_TRUE(m_pPort->GetWrites().empty());
     EXPECT_EQ(m_fake.log.Count("*** Open Port \n"), 1);
@@ -285,7 +285,7 @@ TEST_F(DialTest, FailingLineSettingsPassOnWithThePortClosed) {
 TEST_F(DialTest, ApplyWritesThenDials) {
     const std::string command = "atm0x4d#43#,,;h\r";
     m_pPort->Respond(command, {{0, command}, {3000, kOk}});
-    EXPECT_EQ(m_pControl->Apply(2, 0, 1), kApplyDone);
+    EXPECT_EQ(m_pControl->Apply(kStay, 0, 1), kApplyDone);
     EXPECT_EQ(m_fake.registry.GetString(kHklm, BuildModemKeyPath(0, false), "UserInit"),
               "+PCW=2;S7=60");
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
@@ -295,21 +295,21 @@ TEST_F(DialTest, ApplyWritesThenDials) {
 TEST_F(DialTest, ApplyReportsProviderFailureAfterChangingTheValue) {
     const std::string command = "atm2l3x4d*43#,,;h\r";
     m_pPort->Respond(command, {{0, command}, {50, "\r\nBUSY\r\n"}});
-    EXPECT_EQ(m_pControl->Apply(1, 1, 1), kApplyProviderError);
+    EXPECT_EQ(m_pControl->Apply(kCut, 1, 1), kApplyProviderError);
     EXPECT_EQ(m_fake.registry.GetString(kHklm, BuildModemKeyPath(0, false), "UserInit"),
               "+PCW=1;S7=60");
 }
 
 TEST_F(DialTest, ApplyNeverDialsAfterARegistryError) {
     m_fake.registry.DenyWrite(kHklm, BuildModemKeyPath(0, false));
-    EXPECT_EQ(m_pControl->Apply(1, 1, 1), kApplyRegistryError);
+    EXPECT_EQ(m_pControl->Apply(kCut, 1, 1), kApplyRegistryError);
     EXPECT_EQ(m_pPort->GetOpenCount(), m_nOpens);
     EXPECT_TRUE(m_pPort->GetWrites().empty());
 }
 
 TEST_F(DialTest, ApplyNeverDialsWhenTheValueWriteFails) {
     m_fake.registry.FailSetValue(kHklm, BuildModemKeyPath(0, false), "UserInit");
-    EXPECT_THROW(m_pControl->Apply(1, 1, 1), CUserException);
+    EXPECT_EQ(m_pControl->Apply(kCut, 1, 1), kApplyRegistryError);
     EXPECT_EQ(m_pPort->GetOpenCount(), m_nOpens);
     EXPECT_EQ(m_fake.registry.GetString(kHklm, BuildModemKeyPath(0, false), "UserInit"), "S7=60");
 }

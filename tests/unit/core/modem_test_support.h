@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "modem/behaviours.h"
 #include "modem/modem_info.h"
 #include "support/memory/capture_log.h"
 #include "support/memory/fake_serial.h"
 #include "support/memory/memory_registry.h"
 #include "support/memory/virtual_clock.h"
 #include "platform/services.h"
+
+constexpr Behaviour kCut = Behaviour::kCutTheLine, kStay = Behaviour::kStayConnected;
 
 struct FakePlatform {
     CVirtualClock clock;

@@ -58,7 +58,7 @@ struct CFakeElevation : IElevation {
         if (!ParseUserInitWriteRequest(line.Count(), line.argv.data(), &request)) {
             return Result::kFailed;  // the tool asked for something else than the write
         }
-        m_calls.emplace_back(request.nKeyIndex, request.nMode);
+        m_calls.emplace_back(request.nKeyIndex, static_cast<int>(request.behaviour));
         if (m_bDeclined || m_calls.size() > 1) {  // the second: an elevated process asking again
             return Result::kDeclined;
         }
@@ -117,7 +117,7 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
         }
         CCallWaitingControl control(fake.platform, pModem);
         EXPECT_EQ(control.GetOutsideAccess(), "0W");
-        EXPECT_EQ(control.Apply(2, 1, 1), c.nApply);
+        EXPECT_EQ(control.Apply(kStay, 1, 1), c.nApply);
 
         EXPECT_EQ(elevation.m_calls, (c.bElevation && !c.bGone ? Calls{{1, 2}} : Calls{}));
         const std::string stored = std::string(c.userInitAfter) + '\0';  // with its NUL
