@@ -1,5 +1,5 @@
 // The start of Mavris.exe on the write-only command line: the process that the tool starts
-// with administrator rights to rewrite one modem's "UserInit" (modem/userinit_write_request.h).
+// with administrator rights to rewrite one modem's "UserInit" (modem/userinit_write_command.h).
 #pragma once
 
 // Call first thing in WinMain, before any window or the single-instance mutex. False when the

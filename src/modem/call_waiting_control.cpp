@@ -6,7 +6,7 @@
 #include "modem/dial_prefix.h"
 #include "modem/modem_info.h"
 #include "modem/serial_port.h"
-#include "modem/userinit_write_request.h"
+#include "modem/userinit_write_command.h"
 #include "platform/user_exception.h"
 
 namespace {

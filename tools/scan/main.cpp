@@ -6,7 +6,7 @@
 //   count<TAB>n
 // Exit code 0 with at least one supported modem, 1 with none, 2 on a usage error.
 // Like the tool, --apply on a modem key that the user may not write starts this program again
-// with administrator rights on the write-only command line (modem/userinit_write_request.h).
+// with administrator rights on the write-only command line (modem/userinit_write_command.h).
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "modem/modem_info.h"
-#include "modem/userinit_write_request.h"
+#include "modem/userinit_write_command.h"
 
 namespace {
 
