@@ -18,27 +18,19 @@
 namespace {
 
 using Result = IElevation::Result;
-using Calls = std::vector<std::pair<int, int>>;
+using Calls = std::vector<std::string>;
 constexpr RegRoot kHklm = RegRoot::kLocalMachine;
 
-// "Mavris.exe <arguments>" split at blanks, as the program's start hands it on.
-struct CommandLine {
-    explicit CommandLine(const std::string& arguments) {
-        std::istringstream words("Mavris.exe " + arguments);
-        args.assign(std::istream_iterator<std::string>(words), {});
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-    }
-    int Count() const { return static_cast<int>(args.size()); }
-    std::vector<std::string> args;
-    std::vector<char*> argv;
-};
-
+// Runs "Mavris.exe <arguments>" with the arguments split at blanks.
 int RunCommandLine(const Platform& platform, const std::string& arguments) {
-    CommandLine line(arguments);
-    return RunUserInitWriteRequest(platform, line.Count(), line.argv.data());
+    std::istringstream words("Mavris.exe " + arguments);
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    return RunUserInitWriteRequest(platform, static_cast<int>(args.size()), argv.data());
 }
 
 // Unless declined, runs the write-only command line as the elevated process would, with
@@ -53,12 +45,7 @@ struct CFakeElevation : IElevation {
     Calls m_calls;
 
     Result RunOwnProgram(const std::string& arguments) override {
-        UserInitWriteRequest request;
-        CommandLine line(arguments);
-        if (!ParseUserInitWriteRequest(line.Count(), line.argv.data(), &request)) {
-            return Result::kFailed;  // the tool asked for something else than the write
-        }
-        m_calls.emplace_back(request.nKeyIndex, static_cast<int>(request.behaviour));
+        m_calls.push_back(arguments);
         if (m_bDeclined || m_calls.size() > 1) {  // the second: an elevated process asking again
             return Result::kDeclined;
         }
@@ -119,7 +106,8 @@ TEST(StandardUserTest, ScanPrefixAndModeChangeThroughTheElevation) {
         EXPECT_EQ(control.GetOutsideAccess(), "0W");
         EXPECT_EQ(control.Apply(kStay, 1, 1), c.nApply);
 
-        EXPECT_EQ(elevation.m_calls, (c.bElevation && !c.bGone ? Calls{{1, 2}} : Calls{}));
+        EXPECT_EQ(elevation.m_calls,
+                  (c.bElevation && !c.bGone ? Calls{"--write-userinit 1 2"} : Calls{}));
         const std::string stored = std::string(c.userInitAfter) + '\0';  // with its NUL
         const std::optional<RegStoredValue> value =
             fake.registry.GetValue(kHklm, BuildModemKeyPath(1, c.bLegacy), "UserInit");
