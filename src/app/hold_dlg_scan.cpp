@@ -93,11 +93,7 @@ void CHoldDlg::CloseScannedPorts() {
         if (pPort == nullptr) {
             continue;
         }
-        try {
-            pPort->Close();
-        } catch (...) {
-            // Its settings could not be put back; the port is released all the same.
-            pPort->Abandon();
+        if (!pPort->CloseOrAbandon()) {
             m_platform.log->Write("*** Open Port \n");
         }
     }

@@ -171,18 +171,11 @@ int CCallWaitingControl::DialServiceCode(Behaviour behaviour, int nSound) {
         // The port must not stay busy, or every later call would fail to open it. When its
         // settings cannot be put back either, it is released as it is; the failure passed on
         // is the one that ended the call.
-        try {
-            m_pSerial->Close();
-        } catch (...) {
-            m_pSerial->Abandon();
-        }
+        m_pSerial->CloseOrAbandon();
         throw;
     }
-    try {
-        m_pSerial->Close();
-    } catch (...) {
-        m_pSerial->Abandon();
-        throw;
+    if (!m_pSerial->CloseOrAbandon()) {
+        throw CUserException();
     }
     return reply.find("OK") != std::string::npos ? kApplyDone : kApplyProviderError;
 }

@@ -103,6 +103,16 @@ void CSerialPort::Close() {
     m_hComm.reset();
 }
 
+bool CSerialPort::CloseOrAbandon() {
+    try {
+        Close();
+        return true;
+    } catch (...) {
+        Abandon();
+        return false;
+    }
+}
+
 bool CSerialPort::Write(const void* data, int length) {
     ISerialPorts& ports = *m_platform.serial;
     ports.SetLastError(0);

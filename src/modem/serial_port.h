@@ -26,6 +26,9 @@ public:
     // Releases the device without putting its saved settings back, as the destructor does:
     // for a failure path whose Close could not restore them, so the port is not kept busy.
     void Abandon() { m_hComm.reset(); }
+    // Close, and where that fails, Abandon: the port is free afterwards in any case. False
+    // when its settings could not be put back. Never throws.
+    bool CloseOrAbandon();
     bool Write(const void* data, int length);
     int Read(void* buffer, int size);
 

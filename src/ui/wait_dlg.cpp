@@ -13,16 +13,10 @@ constexpr UINT kProgressPeriod = 500;
 CWaitDlg::CWaitDlg()
     : CDialog(IDD_WAIT), m_hWindowOpened(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
-CWaitDlg::~CWaitDlg() {
-    if (m_hWindowOpened != nullptr) {
-        CloseHandle(m_hWindowOpened);
-    }
-}
-
 void CWaitDlg::PrepareRun() {
     std::lock_guard lock(m_lock);
     m_bCloseRequested = false;
-    ResetEvent(m_hWindowOpened);
+    ResetEvent(m_hWindowOpened.Get());
 }
 
 void CWaitDlg::RequestClose() {
@@ -39,7 +33,7 @@ void CWaitDlg::RequestClose() {
 }
 
 HWND CWaitDlg::WaitForWindow(DWORD nTimeoutMs) {
-    WaitForSingleObject(m_hWindowOpened, nTimeoutMs);
+    WaitForSingleObject(m_hWindowOpened.Get(), nTimeoutMs);
     std::lock_guard lock(m_lock);
     return m_hWndOpen;
 }
@@ -61,7 +55,7 @@ bool CWaitDlg::OnInitDialog() {
         bAlreadyRequested = m_bCloseRequested;
         if (!bAlreadyRequested) {
             m_hWndOpen = m_hWnd;  // from now on a request reaches the window
-            SetEvent(m_hWindowOpened);
+            SetEvent(m_hWindowOpened.Get());
         }
     }
     if (bAlreadyRequested) {

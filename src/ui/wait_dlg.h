@@ -12,7 +12,6 @@
 class CWaitDlg : public CDialog {
 public:
     CWaitDlg();
-    ~CWaitDlg() override;
 
     // Call before the worker thread starts: forgets a close request of an earlier run.
     void PrepareRun();
@@ -43,7 +42,7 @@ private:
     CCriticalSection m_lock;
     // Manual reset: set once the current run's window takes requests. An event, not a
     // condition variable, whose timed wait would pull in clock functions Vista's runtime lacks.
-    HANDLE m_hWindowOpened;
+    CKernelHandle m_hWindowOpened;
     bool m_bCloseRequested = false;  // guarded by m_lock
     HWND m_hWndOpen = nullptr;       // guarded by m_lock: the window while it takes requests
 };

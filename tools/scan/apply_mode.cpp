@@ -107,11 +107,7 @@ int RunApplyMode(const Platform& platform, CModemList& list, const ApplyArgs& ar
     // once the scan is over; the provider call opens it again.
     ModemInfo* pModem = list.GetAt(0);
     if (CSerialPort* pPort = pModem->GetSerialPort()) {
-        try {
-            pPort->Close();
-        } catch (...) {
-            pPort->Abandon();  // its settings could not be put back; released all the same
-        }
+        pPort->CloseOrAbandon();
     }
     CCallWaitingControl control(platform, pModem);
     if (args.prefix == ApplyArgs::Prefix::kText) {
