@@ -14,6 +14,38 @@ namespace {
 const char* const kUserInitValue = "UserInit";
 // The longest autorun value that counts: a path of 254 characters in quotes, with its NUL.
 constexpr std::uint32_t kMaxAutorunValueSize = 257;
+// The longest location prefix that is read, in bytes.
+constexpr std::uint32_t kMaxLocationPrefixSize = 255;
+
+// The current telephony location's outside-line prefix; empty when it cannot be read.
+std::string ReadLocationOutsideAccess(IRegistry& registry) {
+    // Read afresh each time: a laptop moved from the office location to home dials home's
+    // prefix at the next call, not the one that was current when the tool started. The
+    // locations are shared between the 32- and 64-bit views of the registry; asking for the
+    // 64-bit view, which the Dialing Rules control panel writes, costs nothing where they are
+    // and is ignored on 32-bit Windows.
+    CRegKey key(registry);
+    const std::uint32_t access = reg::kQueryValue | reg::kWow64_64Key;
+    if (key.Open(RegRoot::kLocalMachine, kLocationsKeyPath, access) != reg::kSuccess) {
+        return std::string();
+    }
+    std::uint32_t currentId = 0;
+    if (RegQueryDword(registry, key.Get(), "CurrentID", &currentId) != reg::kSuccess) {
+        return std::string();
+    }
+    const std::string path = std::string(kLocationsKeyPath) + "\\Location" +
+                             std::to_string(static_cast<int>(currentId));
+    if (key.Open(RegRoot::kLocalMachine, path.c_str(), access) != reg::kSuccess) {
+        return std::string();
+    }
+    // Zero-filled, one byte beyond what is read: a value stored without its NUL still ends.
+    char prefix[kMaxLocationPrefixSize + 1] = {};
+    if (RegQueryText(registry, key.Get(), "OutsideAccess", prefix, kMaxLocationPrefixSize) !=
+        reg::kSuccess) {
+        return std::string();
+    }
+    return std::string(prefix);
+}
 
 }  // namespace
 
@@ -146,8 +178,8 @@ int CCallWaitingControl::Apply(Behaviour behaviour, int nSound, int nCallOut) {
 
 int CCallWaitingControl::DialServiceCode(Behaviour behaviour, int nSound) {
     // The dialing rules' prefix counts whether or not the Extra dialog was opened in this run:
-    // behind a private exchange the code reaches the provider only with it. An empty prefix is
-    // filled from the current location as the dialog's read does; one the user set stays.
+    // behind a private exchange the code reaches the provider only with it. Without a prefix
+    // of the user's own, the location current at this call gives it.
     // Only outside-line characters reach the modem: a CR, LF or ';' from the registry would
     // end the dial command early and have the rest run as commands. A prefix too long for the
     // command is refused rather than cut into another number.
@@ -181,34 +213,10 @@ int CCallWaitingControl::DialServiceCode(Behaviour behaviour, int nSound) {
 }
 
 std::string CCallWaitingControl::GetOutsideAccess() {
-    if (m_szOutsideAccess[0] == '\0') {
-        IRegistry& registry = *m_platform.registry;
-        CRegKey key(registry);
-        // Read rights only: a standard user may not open the locations for writing.
-        if (key.Open(RegRoot::kLocalMachine, kLocationsKeyPath, reg::kQueryValue) !=
-            reg::kSuccess) {
-            return std::string();
-        }
-        std::uint32_t currentId = 0;
-        if (RegQueryDword(registry, key.Get(), "CurrentID", &currentId) != reg::kSuccess) {
-            return std::string();
-        }
-        key.Close();
-        const std::string path = std::string(kLocationsKeyPath) + "\\Location" +
-                                 std::to_string(static_cast<int>(currentId));
-        if (key.Open(RegRoot::kLocalMachine, path.c_str(), reg::kQueryValue) != reg::kSuccess) {
-            return std::string();
-        }
-        // Cleared first: a value stored without its NUL must not run into an older, longer
-        // prefix that an emptied field left behind.
-        std::memset(m_szOutsideAccess, 0, sizeof(m_szOutsideAccess));
-        if (RegQueryText(registry, key.Get(), "OutsideAccess", m_szOutsideAccess, 255) !=
-            reg::kSuccess) {
-            std::memset(m_szOutsideAccess, 0, sizeof(m_szOutsideAccess));
-            return std::string();
-        }
+    if (m_szOutsideAccess[0] != '\0') {
+        return std::string(m_szOutsideAccess);
     }
-    return std::string(m_szOutsideAccess);
+    return ReadLocationOutsideAccess(*m_platform.registry);
 }
 
 void CCallWaitingControl::SetOutsideAccess(const std::string& prefix) {

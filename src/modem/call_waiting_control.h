@@ -49,7 +49,11 @@ public:
     // says what was done: nothing (kApplyRegistryError) or the value (kApplyProviderError).
     int Apply(Behaviour behaviour, int nSound, int nCallOut);
     int DialServiceCode(Behaviour behaviour, int nSound);
+    // The user's own prefix when one was set, otherwise the current telephony location's,
+    // read at this moment.
     std::string GetOutsideAccess();
+    // Makes the text the user's own prefix; an empty text gives the choice back to the
+    // location.
     void SetOutsideAccess(const std::string& prefix);
     void SetAutorun(bool bOn);
     bool IsAutorun();
@@ -62,5 +66,5 @@ private:
     Platform m_platform;
     ModemInfo* m_pModem;
     CSerialPort* m_pSerial;
-    char m_szOutsideAccess[1024] = {};
+    char m_szOutsideAccess[1024] = {};  // the user's own prefix; empty: the location's
 };

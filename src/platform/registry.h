@@ -25,6 +25,8 @@ constexpr std::uint32_t kQueryValue = 0x0001;
 constexpr std::uint32_t kSetValue = 0x0002;
 constexpr std::uint32_t kEnumerateSubKeys = 0x0008;
 constexpr std::uint32_t kAllAccess = 0xF003F;
+// KEY_WOW64_64KEY: the 64-bit view of the registry for a 32-bit program on 64-bit Windows.
+constexpr std::uint32_t kWow64_64Key = 0x0100;
 
 // Value types.
 constexpr std::uint32_t kSz = 1;

@@ -50,11 +50,14 @@ bool CExtraDlg::OnInitDialog() {
     CheckDlgButton(m_hWnd, IDC_CALL_OUT, nCallOut == 1 ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemText(IDC_CALL_OUT, LoadText(IDS_CALL_OUT));
     m_toolTip.AddControlTip(GetDlgItem(IDC_CALL_OUT), IDS_TIP_CALL_OUT);
+    m_bInitialised = true;
     return true;
 }
 
 bool CExtraDlg::OnCommand(WORD nId, WORD nCode, HWND hControl) {
     if (nId == IDC_OUTSIDE_LINE && nCode == EN_CHANGE) {
+        // The text the dialog puts in while it opens is the location's, not the user's.
+        m_bOutsideLineEdited = m_bOutsideLineEdited || m_bInitialised;
         FilterOutsideLine();
         return true;
     }
@@ -92,7 +95,9 @@ void CExtraDlg::FilterOutsideLine() {
 
 void CExtraDlg::OnOK() {
     const std::string prefix = GetDlgItemText(IDC_OUTSIDE_LINE);
-    if (m_pCallWaiting != nullptr) {
+    // Only a prefix the user typed becomes theirs. One shown from the dialing rules and left
+    // alone stays the location's: the next location's prefix applies when the user moves.
+    if (m_pCallWaiting != nullptr && m_bOutsideLineEdited) {
         m_pCallWaiting->SetOutsideAccess(prefix);
     }
     if (m_pCallOut != nullptr) {

@@ -53,4 +53,6 @@ private:
     CCallWaitingControl* m_pCallWaiting;
     CDlgToolTip m_toolTip;
     ICallOutSetting* m_pCallOut;
+    bool m_bInitialised = false;        // the dialog has put in what it shows at the start
+    bool m_bOutsideLineEdited = false;  // the user changed the prefix field since then
 };

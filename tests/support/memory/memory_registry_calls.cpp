@@ -11,8 +11,9 @@ using memreg::ValueKey;
 
 namespace {
 
-// What a key that may not be written still opens with: a standard user's KEY_READ.
-constexpr std::uint32_t kReadRights = reg::kQueryValue | reg::kEnumerateSubKeys;
+// What a key that may not be written still opens with: a standard user's KEY_READ, and the
+// choice of the registry view, which is no right.
+constexpr std::uint32_t kReadRights = reg::kQueryValue | reg::kEnumerateSubKeys | reg::kWow64_64Key;
 
 }  // namespace
 

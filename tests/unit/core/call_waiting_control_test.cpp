@@ -305,14 +305,14 @@ TEST_F(CallWaitingControlTest, OutsideAccessComesFromTheCurrentLocation) {
     EXPECT_EQ(m_pControl->GetOutsideAccess(), "0W");
     for (const RegOpenRecord& open : m_fake.registry.GetOpenLog()) {
         if (open.path.find("Telephony") != std::string::npos) {
-            EXPECT_EQ(open.access, reg::kQueryValue) << open.path;
+            EXPECT_EQ(open.access, reg::kQueryValue | reg::kWow64_64Key) << open.path;
         }
     }
-    // Once filled, the prefix is not read again.
-    const int calls = m_fake.registry.GetCallCount();
+    // Read afresh at every request: the location's prefix, and the current location, change.
     m_fake.registry.SetString(kHklm, kLocations + "\\Location12", "OutsideAccess", "5");
-    EXPECT_EQ(m_pControl->GetOutsideAccess(), "0W");
-    EXPECT_EQ(m_fake.registry.GetCallCount(), calls);
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), "5");
+    m_fake.registry.SetDword(kHklm, kLocations, "CurrentID", 1);
+    EXPECT_EQ(m_pControl->GetOutsideAccess(), "9");
 }
 
 TEST_F(CallWaitingControlTest, SetOutsideAccessReplacesWithoutTouchingTheRegistry) {

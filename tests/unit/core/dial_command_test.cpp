@@ -239,6 +239,22 @@ TEST_F(DialTest, LocationPrefixIsFilteredBeforeDialling) {
     EXPECT_EQ(m_pPort->GetWrites(), std::vector<std::string>{command});
 }
 
+// A laptop taken from the office home: the second call of the same control dials the prefix
+// of the location current then.
+TEST_F(DialTest, EachCallDialsThePrefixOfTheLocationCurrentThen) {
+    m_fake.registry.SetDword(kHklm, kLocations, "CurrentID", 1);
+    m_fake.registry.SetString(kHklm, kLocations + "\\Location1", "OutsideAccess", "0");
+    m_fake.registry.SetString(kHklm, kLocations + "\\Location2", "OutsideAccess", "");
+    for (const char* command : {"atm0x3d0*43#,,;h\r", "atm0x4d*43#,,;h\r"}) {
+        m_pPort->Respond(command, {{0, command}, {20, kOk}});
+    }
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 0), kApplyDone);
+    m_fake.registry.SetDword(kHklm, kLocations, "CurrentID", 2);
+    EXPECT_EQ(m_pControl->DialServiceCode(kCut, 0), kApplyDone);
+    EXPECT_EQ(m_pPort->GetWrites(),
+              (std::vector<std::string>{"atm0x3d0*43#,,;h\r", "atm0x4d*43#,,;h\r"}));
+}
+
 // --- The channel is closed on every way out ---
 
 TEST_F(DialTest, ReadErrorClosesThePortAndPassesOn) {

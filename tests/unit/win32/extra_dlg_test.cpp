@@ -115,8 +115,14 @@ TEST_F(ExtraDlgTest, ShowsTheLocationsPrefixFilteredAndKeepsItAsReadEvenOnCancel
     EXPECT_EQ(GetWindowTextString(GetDlgItem(m_hDlg, IDC_ACTIVATE_CODE)), "*43#");
     EXPECT_EQ(GetWindowTextString(GetDlgItem(m_hDlg, IDC_DEACTIVATE_CODE)), "#43#");
     Press(IDCANCEL);
-    EXPECT_EQ(m_callWaiting.GetOutsideAccess(), "0 9") << "opening loads the prefix as read";
+    EXPECT_EQ(m_callWaiting.GetOutsideAccess(), "0 9") << "the location's prefix as read";
     EXPECT_TRUE(m_callOut.m_writes.empty()) << "Cancel stores nothing";
+
+    // OK on the prefix as shown leaves it the location's: the next location's applies.
+    ASSERT_NE(Open(), nullptr);
+    Press(IDOK);
+    SetLocationPrefix("0");
+    EXPECT_EQ(m_callWaiting.GetOutsideAccess(), "0");
 }
 
 TEST_F(ExtraDlgTest, TypedCharactersOtherThanDigitsCommaAndWDisappearAtOnce) {
