@@ -33,8 +33,8 @@ std::string ReadLocationOutsideAccess(IRegistry& registry) {
     if (RegQueryDword(registry, key.Get(), "CurrentID", &currentId) != reg::kSuccess) {
         return std::string();
     }
-    const std::string path = std::string(kLocationsKeyPath) + "\\Location" +
-                             std::to_string(static_cast<int>(currentId));
+    const std::string path =
+        std::string(kLocationsKeyPath) + "\\Location" + std::to_string(static_cast<int>(currentId));
     if (key.Open(RegRoot::kLocalMachine, path.c_str(), access) != reg::kSuccess) {
         return std::string();
     }
