@@ -4,18 +4,29 @@
 
 namespace {
 
-// Windows 7 and later; declared here because the build targets older versions too.
-using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW
+constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW, for the window's own filter
+constexpr DWORD kMsgFltAdd = 1;    // MSGFLT_ADD, for the process-wide filter
 
 }  // namespace
 
-void AllowMessageFromOtherProcesses(HWND hWnd, UINT nMsg) {
+MessageFilterFunctions LookUpMessageFilterFunctions() {
     // user32 is loaded already: the program imports it.
-    const auto pfnChangeFilter = GetFunction<ChangeWindowMessageFilterExFn>(
-        ::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (pfnChangeFilter == nullptr) {
-        return;
+    const HMODULE hUser32 = ::GetModuleHandleA("user32.dll");
+    MessageFilterFunctions functions;
+    functions.pfnChangeWindowMessageFilterEx =
+        GetFunction<decltype(functions.pfnChangeWindowMessageFilterEx)>(
+            hUser32, "ChangeWindowMessageFilterEx");
+    functions.pfnChangeWindowMessageFilter =
+        GetFunction<decltype(functions.pfnChangeWindowMessageFilter)>(hUser32,
+                                                                      "ChangeWindowMessageFilter");
+    return functions;
+}
+
+void AllowMessageFromOtherProcesses(HWND hWnd, UINT nMsg, const MessageFilterFunctions& functions) {
+    if (functions.pfnChangeWindowMessageFilterEx != nullptr) {
+        functions.pfnChangeWindowMessageFilterEx(hWnd, nMsg, kMsgFltAllow, nullptr);
+    } else if (functions.pfnChangeWindowMessageFilter != nullptr) {
+        // Vista: the whole process takes the message, from every window of the desktop.
+        functions.pfnChangeWindowMessageFilter(nMsg, kMsgFltAdd);
     }
-    pfnChangeFilter(hWnd, nMsg, kMsgFltAllow, nullptr);
 }

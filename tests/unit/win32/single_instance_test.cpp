@@ -1,7 +1,8 @@
 // ClaimSingleInstance against a mutex that is free, held by a running instance, and held by one
 // this start may not open (one with administrator rights; here an access list that admits
-// nobody, which Wine enforces as Windows does).
+// nobody, which Wine enforces as Windows does); the message filter of an elevated instance.
 #include "app/single_instance.h"
+#include "app/taskbar_message.h"
 
 #include <sddl.h>
 
@@ -27,6 +28,46 @@ TEST(SingleInstanceTest, TellsWhetherAnotherInstanceRuns) {
         CloseHandle(hRunning);
     }
     LocalFree(pNobody);
+}
+
+// Where the messages of other processes are let through to an elevated instance: the window's
+// own filter where Windows has it (7 and later), the process-wide one on Vista.
+struct FilterCalls {
+    UINT nWindowMsg = 0;
+    DWORD nWindowAction = 0;
+    UINT nProcessMsg = 0;
+    DWORD nProcessAction = 0;
+} g_filterCalls;
+
+BOOL WINAPI RecordWindowFilter(HWND, UINT nMsg, DWORD nAction, void*) {
+    g_filterCalls.nWindowMsg = nMsg;
+    g_filterCalls.nWindowAction = nAction;
+    return TRUE;
+}
+
+BOOL WINAPI RecordProcessFilter(UINT nMsg, DWORD nAction) {
+    g_filterCalls.nProcessMsg = nMsg;
+    g_filterCalls.nProcessAction = nAction;
+    return TRUE;
+}
+
+TEST(MessageFilterTest, UsesTheWindowsFilterElseTheProcessWideOne) {
+    constexpr UINT kMsg = 0xC123;
+    for (const auto& [bWindow, bProcess, nWindowMsg, nProcessMsg] :
+         {std::tuple<bool, bool, UINT, UINT>{true, true, kMsg, 0},  // Windows 7 and later
+          {false, true, 0, kMsg},                                   // Vista
+          {false, false, 0, 0}}) {                                  // nothing to call
+        g_filterCalls = {};
+        MessageFilterFunctions functions;
+        functions.pfnChangeWindowMessageFilterEx = bWindow ? RecordWindowFilter : nullptr;
+        functions.pfnChangeWindowMessageFilter = bProcess ? RecordProcessFilter : nullptr;
+        AllowMessageFromOtherProcesses(GetDesktopWindow(), kMsg, functions);
+        EXPECT_EQ(g_filterCalls.nWindowMsg, nWindowMsg) << bWindow << bProcess;
+        EXPECT_EQ(g_filterCalls.nProcessMsg, nProcessMsg) << bWindow << bProcess;
+        // MSGFLT_ALLOW and MSGFLT_ADD: both are 1.
+        EXPECT_EQ(g_filterCalls.nWindowAction + g_filterCalls.nProcessAction,
+                  nWindowMsg || nProcessMsg ? 1u : 0u);
+    }
 }
 
 }  // namespace
