@@ -49,6 +49,15 @@ bool CWaitDlg::OnInitDialog() {
     // Its owner, the main dialog, is mostly hidden: then this centres it on the screen.
     CenterWindow();
 
+    if (IsCloseRequested()) {
+        // The work ended before the window existed: end the run before it is ever shown.
+        OnClose();
+        return true;
+    }
+    // Up and in front before the worker may have it: a consent prompt owned by a window that
+    // is not yet shown comes up as a flashing taskbar button instead of in front.
+    ShowWindow(m_hWnd, SW_SHOW);
+    SetForegroundWindow(m_hWnd);
     bool bAlreadyRequested;
     {
         std::lock_guard lock(m_lock);
@@ -59,10 +68,14 @@ bool CWaitDlg::OnInitDialog() {
         }
     }
     if (bAlreadyRequested) {
-        // The work ended before the window existed: end the run before it is ever shown.
         OnClose();
     }
     return true;
+}
+
+bool CWaitDlg::IsCloseRequested() {
+    std::lock_guard lock(m_lock);
+    return m_bCloseRequested;
 }
 
 void CWaitDlg::OnTimer(UINT_PTR /*nId*/) {

@@ -36,6 +36,8 @@ protected:
     void OnDestroy() override;
 
 private:
+    bool IsCloseRequested();
+
     HWND m_hProgress = nullptr;  // control 1041
     CWindowTimer m_timer;        // id 1, every 500 ms
 

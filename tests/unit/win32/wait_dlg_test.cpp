@@ -45,11 +45,14 @@ LRESULT CALLBACK ShowHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
-// The shell's part of an elevated write: notes the prompt's owner; the user declines.
+// The shell's part of an elevated write: notes the prompt's owner and whether it was up in
+// front; the user declines.
 char g_szPromptOwner[64];
-BOOL DeclinePrompt(SHELLEXECUTEINFOA* pInfo) {
+bool g_bOwnerUpInFront = false;
+BOOL DeclinePrompt(SHELLEXECUTEINFOW* pInfo) {
     g_szPromptOwner[0] = '\0';
     GetWindowTextA(pInfo->hwnd, g_szPromptOwner, sizeof g_szPromptOwner);
+    g_bOwnerUpInFront = IsWindowVisible(pInfo->hwnd) && GetForegroundWindow() == pInfo->hwnd;
     SetLastError(ERROR_CANCELLED);
     return FALSE;
 }
@@ -174,6 +177,7 @@ TEST_F(WaitDlgTest, ThePromptAndTheActivationStayWithTheProgram) {
     CDialog::SetDefaultOwner(nullptr);
     EXPECT_EQ(result, IElevation::Result::kDeclined);
     EXPECT_STREQ(g_szPromptOwner, kTitle);
+    EXPECT_TRUE(g_bOwnerUpInFront) << "the prompt's owner was not shown in front yet";
     EXPECT_EQ(GetActiveWindow(), hOwner);
     DestroyWindow(hOwner);
 }
