@@ -8,12 +8,14 @@
 #include "modem/serial_port.h"
 #include "modem/userinit_write_command.h"
 #include "platform/user_exception.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
 const char* const kUserInitValue = "UserInit";
 // The longest autorun value that counts: a path of 254 characters in quotes, with its NUL.
 constexpr std::uint32_t kMaxAutorunValueSize = 257;
+constexpr std::size_t kMaxAutorunPathLength = 255;  // refused from this length on
 // The longest location prefix that is read, in bytes.
 constexpr std::uint32_t kMaxLocationPrefixSize = 255;
 
@@ -244,24 +246,20 @@ void CCallWaitingControl::SetAutorun(bool bOn) {
         registry.DeleteValue(key.Get(), kAutorunValueName);
         return;
     }
-    char path[256] = {};
-    std::uint32_t length = 0;
-    if (m_platform.module != nullptr) {
-        length = m_platform.module->GetFileName(path, 255);
-    }
-    if (length >= 255) {
-        // The path did not fit and came back cut: as a command line it would name another
-        // program, or none. Nothing is written rather than that.
+    // Written through the wide-character API: under C:\Users\Łukasz\ on a Western European
+    // system the ANSI path would name "Lukasz", a folder that does not exist.
+    std::string command = m_platform.module != nullptr ? m_platform.module->GetFilePath() : "";
+    if (command.empty() || Utf16Length(command) >= kMaxAutorunPathLength) {
+        // No path, or one longer than the check box can read back (255 bytes with its NUL):
+        // nothing is written rather than a value the tool would not know for its own.
         return;
     }
     // Windows reads a Run value as a command line: unquoted, "C:\Program Files\..." would have
     // it try "C:\Program.exe" first.
-    std::string command(path, length);
     if (command.find(' ') != std::string::npos) {
         command = '"' + command + '"';
     }
-    registry.SetValue(key.Get(), kAutorunValueName, reg::kSz, command.c_str(),
-                      static_cast<std::uint32_t>(command.size() + 1));
+    registry.SetTextValue(key.Get(), kAutorunValueName, command);
 }
 
 bool CCallWaitingControl::IsAutorun() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum class RegRoot { kLocalMachine, kCurrentUser, kClassesRoot };
 
@@ -49,6 +50,9 @@ public:
     // RegSetValueExA.
     virtual long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                           std::uint32_t size) = 0;
+    // RegSetValueExW: the UTF-8 text as REG_SZ, with its NUL, in the UTF-16 that Windows
+    // keeps; for texts the ANSI code page may not be able to write (paths).
+    virtual long SetTextValue(RegKey key, const char* name, const std::string& utf8) = 0;
     // RegDeleteValueA.
     virtual long DeleteValue(RegKey key, const char* name) = 0;
     // RegQueryValueA: the default (unnamed) value of subKey below key (subKey may be null or

@@ -38,8 +38,9 @@ public:
 class IModule {
 public:
     virtual ~IModule() = default;
-    // GetModuleFileNameA(NULL, buffer, size): the length of the path without its NUL.
-    virtual std::uint32_t GetFileName(char* buffer, std::uint32_t size) = 0;
+    // The full path of the program's own executable in UTF-8 (GetModuleFileNameW: whole,
+    // whatever the ANSI code page can write); empty when it cannot be had.
+    virtual std::string GetFilePath() = 0;
 };
 
 // Everything the portable core touches outside itself. The objects are not owned; a null

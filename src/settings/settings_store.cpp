@@ -32,12 +32,10 @@ RegKey CSettingsStore::CreateSettingsKey() {
     if (registry.CreateKey(RegRoot::kCurrentUser, kSettingsKeyPath, &key) != reg::kSuccess) {
         return 0;
     }
-    char path[256] = {};
-    std::uint32_t length = 0;
-    if (m_platform.module != nullptr) {
-        length = m_platform.module->GetFileName(path, 255);
-    }
-    registry.SetValue(key, kPathValue, reg::kSz, path, length + 1);
+    // Whole and through the wide-character API, as the autorun value: a path the ANSI code
+    // page cannot write would be stored as one that does not exist.
+    registry.SetTextValue(key, kPathValue,
+                          m_platform.module != nullptr ? m_platform.module->GetFilePath() : "");
     return key;
 }
 

@@ -32,9 +32,9 @@ inline HINSTANCE ShellExecute(HWND hWnd, LPCSTR pszVerb, LPCSTR pszFile, LPCSTR 
     return pfn(hWnd, pszVerb, pszFile, pszParameters, pszDirectory, nShowCmd);
 }
 
-inline BOOL ShellExecuteEx(SHELLEXECUTEINFOA* pInfo) {
+inline BOOL ShellExecuteEx(SHELLEXECUTEINFOW* pInfo) {
     static const auto pfn =
-        GetSystemFunction<decltype(&::ShellExecuteExA)>("shell32.dll", "ShellExecuteExA");
+        GetSystemFunction<decltype(&::ShellExecuteExW)>("shell32.dll", "ShellExecuteExW");
     if (pfn == nullptr) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;

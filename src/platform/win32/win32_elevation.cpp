@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/win32/late_bound_shell.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -29,15 +30,6 @@ private:
     bool m_bInitialised;
 };
 
-std::string OwnExecutablePath() {
-    char path[MAX_PATH + 1] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return std::string();
-    }
-    return std::string(path, length);
-}
-
 }  // namespace
 
 CWin32Elevation::CWin32Elevation(std::string exePath, ShellExecuteExFn pfnShellExecuteEx)
@@ -51,7 +43,10 @@ void CWin32Elevation::SetOwnerSource(OwnerSource source) {
 }
 
 IElevation::Result CWin32Elevation::RunOwnProgram(const std::string& arguments) {
-    const std::string exePath = m_strExePath.empty() ? OwnExecutablePath() : m_strExePath;
+    // Wide from end to end: a program unpacked under a folder that the ANSI code page cannot
+    // write (C:\Users\Łukasz) must still find itself.
+    const std::wstring exePath =
+        m_strExePath.empty() ? GetOwnExecutablePath() : Utf8ToWide(m_strExePath);
     if (exePath.empty()) {
         return Result::kFailed;
     }
@@ -62,15 +57,16 @@ IElevation::Result CWin32Elevation::RunOwnProgram(const std::string& arguments) 
     }
     CComApartment apartment;
 
-    SHELLEXECUTEINFOA info = {};
+    const std::wstring parameters = Utf8ToWide(arguments);
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     info.hwnd = ownerSource ? ownerSource() : nullptr;
     // The process handle is needed for its exit code; the shell shows no error box of its own,
     // the tool reports the failure with its own text.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = "runas";
+    info.lpVerb = L"runas";
     info.lpFile = exePath.c_str();
-    info.lpParameters = arguments.c_str();
+    info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
     if (!m_pfnShellExecuteEx(&info)) {
         return ::GetLastError() == ERROR_CANCELLED ? Result::kDeclined : Result::kFailed;

@@ -13,12 +13,12 @@
 
 class CWin32Elevation : public IElevation {
 public:
-    using ShellExecuteExFn = BOOL (*)(SHELLEXECUTEINFOA*);
+    using ShellExecuteExFn = BOOL (*)(SHELLEXECUTEINFOW*);
     // The window the user is looking at while the write runs, asked for on the writing thread.
     using OwnerSource = std::function<HWND()>;
 
-    // exePath: the program to start; empty for this process's own executable.
-    // pfnShellExecuteEx: the shell's ShellExecuteExA unless a test observes the call.
+    // exePath: the program to start (UTF-8); empty for this process's own executable.
+    // pfnShellExecuteEx: the shell's ShellExecuteExW unless a test observes the call.
     explicit CWin32Elevation(std::string exePath = std::string(),
                              ShellExecuteExFn pfnShellExecuteEx = nullptr);
 
@@ -27,7 +27,7 @@ public:
     // the user works in. Null for none.
     void SetOwnerSource(OwnerSource source);
 
-    // ShellExecuteExA with the verb "runas", owned by the window of the owner source, then
+    // ShellExecuteExW with the verb "runas", owned by the window of the owner source, then
     // waits for the process and takes its exit code: 0 done, anything else failed. The user
     // declining the prompt gives kDeclined.
     Result RunOwnProgram(const std::string& arguments) override;

@@ -5,6 +5,7 @@
 #include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_serial.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -20,9 +21,7 @@ public:
 
 class CWin32Module : public IModule {
 public:
-    std::uint32_t GetFileName(char* buffer, std::uint32_t size) override {
-        return ::GetModuleFileNameA(nullptr, buffer, size);
-    }
+    std::string GetFilePath() override { return WideToUtf8(GetOwnExecutablePath()); }
 };
 
 }  // namespace

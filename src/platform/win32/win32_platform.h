@@ -4,7 +4,7 @@
 #include "platform/services.h"
 
 // The process-wide Win32 platform: registry, serial devices, Sleep, OutputDebugStringA,
-// GetModuleFileNameA and the elevation that starts this program's own executable with
+// GetModuleFileNameW and the elevation that starts this program's own executable with
 // administrator rights (which must therefore accept the write-only command line of
 // modem/userinit_write_request.h). Lives until the process ends.
 const Platform& GetWin32Platform();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/wide_text.h"
+
 namespace {
 
 // A RegKey carries the HKEY's bits unchanged; uintptr_t is as wide as a pointer on both builds.
@@ -68,6 +70,14 @@ long CWin32Registry::QueryValue(RegKey key, const char* name, void* data, std::u
 long CWin32Registry::SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                               std::uint32_t size) {
     return ::RegSetValueExA(ToHkey(key), name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+long CWin32Registry::SetTextValue(RegKey key, const char* name, const std::string& utf8) {
+    const std::wstring wideName = Utf8ToWide(name != nullptr ? name : "");
+    const std::wstring text = Utf8ToWide(utf8);
+    return ::RegSetValueExW(ToHkey(key), name != nullptr ? wideName.c_str() : nullptr, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 long CWin32Registry::DeleteValue(RegKey key, const char* name) {

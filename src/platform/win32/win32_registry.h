@@ -10,6 +10,7 @@ public:
     long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override;
     long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                   std::uint32_t size) override;
+    long SetTextValue(RegKey key, const char* name, const std::string& utf8) override;
     long DeleteValue(RegKey key, const char* name) override;
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override;
     long EnumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* size) override;

@@ -15,9 +15,7 @@ public:
     void SetPath(std::string path) { m_strPath = std::move(path); }
     const std::string& GetPath() const { return m_strPath; }
 
-    // As GetModuleFileNameA does: a path that fits is copied with its NUL and its length is
-    // returned; a longer one is cut to size - 1 characters plus NUL and size is returned.
-    std::uint32_t GetFileName(char* buffer, std::uint32_t size) override;
+    std::string GetFilePath() override { return m_strPath; }
 
 private:
     std::string m_strPath;

@@ -57,6 +57,9 @@ public:
     long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override;
     long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                   std::uint32_t size) override;
+    // Stores the UTF-8 bytes with their NUL as REG_SZ and remembers that the wide call wrote
+    // them (IsWrittenWide).
+    long SetTextValue(RegKey key, const char* name, const std::string& utf8) override;
     long DeleteValue(RegKey key, const char* name) override;
     long QueryDefault(RegKey key, const char* subKey, char* buf, long* size) override;
     // Subkeys are listed in the order of their names, ignoring case.
@@ -84,6 +87,8 @@ public:
     // The stored bytes up to the first NUL, whatever the type; nullopt when absent.
     std::optional<std::string> GetString(RegRoot root, const std::string& path,
                                          const std::string& name) const;
+    // Whether the value's latest write came through SetTextValue, not SetValue.
+    bool IsWrittenWide(RegRoot root, const std::string& path, const std::string& name) const;
     // Names of the values of a key, in no particular order (empty when the key is absent).
     std::vector<std::string> GetValueNames(RegRoot root, const std::string& path) const;
 
@@ -136,6 +141,7 @@ private:
     std::set<std::string> m_denyWrite;
     std::set<std::string> m_denyOpen;
     std::set<std::pair<std::string, std::string>> m_failSetValue;
+    std::set<std::pair<std::string, std::string>> m_wideValues;
     std::set<std::string> m_failEnumKey;
     bool m_bStandardUser = false;
 };

@@ -87,6 +87,12 @@ long CMemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::
         return reg::kFileNotFound;
     }
     const std::vector<std::uint8_t>& bytes = it->second.second.bytes;
+    if (m_wideValues.count({handle->node->fullPath, ValueKey(name)}) != 0) {
+        // Written wide, read through the ANSI call: Windows converts the text to the ANSI
+        // code page, here a single-byte one without the letters beyond ASCII.
+        const std::vector<std::uint8_t> ansi = memreg::Utf8ToSingleByte(bytes);
+        return memreg::CopyOut(ansi.data(), static_cast<std::uint32_t>(ansi.size()), data, size);
+    }
     return memreg::CopyOut(bytes.data(), static_cast<std::uint32_t>(bytes.size()), data, size);
 }
 
@@ -109,6 +115,7 @@ long CMemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type,
     value.type = type;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     value.bytes.assign(bytes, bytes + size);
+    m_wideValues.erase({handle->node->fullPath, valueKey});
     auto it = handle->node->values.find(valueKey);
     if (it != handle->node->values.end()) {
         it->second.second = std::move(value);  // keeps the name's first spelling
@@ -116,6 +123,16 @@ long CMemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type,
         handle->node->values[valueKey] = {name != nullptr ? name : "", std::move(value)};
     }
     return reg::kSuccess;
+}
+
+long CMemoryRegistry::SetTextValue(RegKey key, const char* name, const std::string& utf8) {
+    const long result =
+        SetValue(key, name, reg::kSz, utf8.c_str(), static_cast<std::uint32_t>(utf8.size() + 1));
+    if (result == reg::kSuccess) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_wideValues.insert({Lookup(key)->node->fullPath, ValueKey(name)});
+    }
+    return result;
 }
 
 long CMemoryRegistry::DeleteValue(RegKey key, const char* name) {

@@ -55,6 +55,19 @@ inline const char* RootPrefix(RegRoot root) {
     return "?";
 }
 
+// One byte for each character of the UTF-8 text: ASCII as it is, every other letter '?'.
+inline std::vector<std::uint8_t> Utf8ToSingleByte(const std::vector<std::uint8_t>& utf8) {
+    std::vector<std::uint8_t> ansi;
+    for (std::uint8_t c : utf8) {
+        if (c < 0x80) {
+            ansi.push_back(c);
+        } else if ((c & 0xC0) != 0x80) {
+            ansi.push_back('?');
+        }
+    }
+    return ansi;
+}
+
 inline std::string ValueKey(const char* name) {
     return Lower(name != nullptr ? name : "");
 }

@@ -133,6 +133,12 @@ void CMemoryRegistry::DenyOpen(RegRoot root, const std::string& path) {
     m_denyOpen.insert(Normalise(root, path));
 }
 
+bool CMemoryRegistry::IsWrittenWide(RegRoot root, const std::string& path,
+                                    const std::string& name) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_wideValues.count({Normalise(root, path), Lower(name)}) != 0;
+}
+
 void CMemoryRegistry::FailSetValue(RegRoot root, const std::string& path, const std::string& name) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_failSetValue.insert({Normalise(root, path), Lower(name)});

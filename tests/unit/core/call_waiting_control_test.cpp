@@ -458,22 +458,32 @@ TEST_P(AutorunTest, RootFollowsTheRecordsLayout) {
     EXPECT_EQ(accesses, (std::vector<std::uint32_t>{all, query, all, query, all, query}));
 }
 
-// Quoted where a blank would split the command line; both forms count when read.
+// Quoted where a blank would split the command line; both forms count when read. Written
+// through the wide-character API, so that a folder the ANSI code page cannot write (the
+// user's profile "Łukasz") is named as it is; its length counts in Windows' characters.
 TEST_P(AutorunTest, PathWithABlankIsQuotedAndBothFormsCount) {
     const std::string longest = "C:\\Program Files\\" + std::string(233, 'm') + ".exe";
     ASSERT_EQ(longest.size(), 254u);
-    for (const std::string& path : {std::string("C:\\Mavris\\Mavris.exe"), longest}) {
+    std::string longestPolish = "C:\\Program Files\\";
+    for (int i = 0; i < 233; ++i) {
+        longestPolish += "\xC5\x82";  // 'ł': two bytes, one character
+    }
+    longestPolish += ".exe";
+    for (const std::string& path :
+         {std::string("C:\\Mavris\\Mavris.exe"), longest,
+          std::string("C:\\Users\\\xC5\x81ukasz\\Mavris\\Mavris.exe"), longestPolish}) {
         m_module.SetPath(path);
         m_pControl->SetAutorun(true);
         const bool bBlank = path.find(' ') != std::string::npos;
         EXPECT_EQ(m_fake.registry.GetString(Root(), kRun, "ORVA_ModemOnHold"),
                   bBlank ? '"' + path + '"' : path);
+        EXPECT_TRUE(m_fake.registry.IsWrittenWide(Root(), kRun, "ORVA_ModemOnHold")) << path;
         EXPECT_TRUE(m_pControl->IsAutorun()) << path;
     }
     m_fake.registry.SetString(Root(), kRun, "ORVA_ModemOnHold", kExe);  // as written before
     EXPECT_TRUE(m_pControl->IsAutorun());
 
-    // A path of 255 characters or more does not fit: cut, it would name another program.
+    // A path of 255 characters or more is not written: the check box could not read it back.
     for (std::size_t length : {255, 300}) {
         m_fake.registry.DeleteValue(Root(), kRun, "ORVA_ModemOnHold");
         m_module.SetPath("C:\\Program Files\\" + std::string(length - 17, 'm'));

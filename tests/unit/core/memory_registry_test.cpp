@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "support/memory/fixed_module.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
@@ -388,22 +390,17 @@ TEST_F(MemoryRegistryTest, OpenLogRecordsEveryOpenAndCreate) {
     EXPECT_EQ(log[2].access, reg::kAllAccess);
 }
 
-TEST(FixedModuleTest, BehavesLikeGetModuleFileName) {
-    CFixedModule module("C:\\Program Files\\Mavris\\Mavris.exe");
-    char buffer[256];
-    std::memset(buffer, 'x', sizeof(buffer));
-    EXPECT_EQ(module.GetFileName(buffer, 255), 34u);
-    EXPECT_STREQ(buffer, "C:\\Program Files\\Mavris\\Mavris.exe");
-
-    // Exactly the buffer's size: cut to size - 1 characters, size returned.
-    std::memset(buffer, 'x', sizeof(buffer));
-    EXPECT_EQ(module.GetFileName(buffer, 34), 34u);
-    EXPECT_EQ(std::string(buffer), "C:\\Program Files\\Mavris\\Mavris.ex");
-
-    module.SetPath(std::string(300, 'p'));
-    std::memset(buffer, 0, sizeof(buffer));
-    EXPECT_EQ(module.GetFileName(buffer, 255), 255u);
-    EXPECT_EQ(std::strlen(buffer), 254u);
+// Paths are counted as Windows counts them: UTF-16 units, not the UTF-8 bytes that carry them.
+TEST(Utf16LengthTest, CountsWindowsCharacters) {
+    for (const auto& [text, units] :
+         std::initializer_list<std::pair<std::string, std::size_t>>{
+             {"", 0},
+             {"C:\\Mavris.exe", 13},
+             {"\xC5\x81ukasz", 6},          // a letter of two bytes
+             {"\xE2\x82\xAC", 1},           // the euro sign: three bytes
+             {"\xF0\x9F\x98\x80x", 3}}) {  // four bytes: a surrogate pair
+        EXPECT_EQ(Utf16Length(text), units) << text;
+    }
 }
 
 }  // namespace

@@ -219,6 +219,9 @@ public:
                   std::uint32_t size) override {
         return m_inner.SetValue(key, name, type, data, size);
     }
+    long SetTextValue(RegKey key, const char* name, const std::string& utf8) override {
+        return m_inner.SetTextValue(key, name, utf8);
+    }
     long DeleteValue(RegKey key, const char* name) override {
         return m_inner.DeleteValue(key, name);
     }

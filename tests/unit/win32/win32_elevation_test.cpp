@@ -10,6 +10,7 @@
 
 #include "modem/modem_info.h"
 #include "modem/userinit_write_command.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -38,6 +39,13 @@ TEST(Win32ElevationTest, StartsTheWriteOnlyCommandLineAndTakesItsExitCode) {
               CWin32Elevation(scan).RunOwnProgram(BuildUserInitWriteParameters(251, 1)));
     EXPECT_EQ(IElevation::Result::kFailed,
               CWin32Elevation(scan + "x").RunOwnProgram(BuildUserInitWriteParameters(250, 1)));
+    // From a folder whose name the ANSI code page cannot write (a profile named "Łukasz").
+    const std::wstring folder = Utf8ToWide(scan.substr(0, scan.rfind('\\')) + "\\\xC5\x81ukasz");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(Utf8ToWide(scan).c_str(), (folder + L"\\mavris-scan.exe").c_str(), FALSE));
+    EXPECT_EQ(IElevation::Result::kDone,
+              CWin32Elevation(WideToUtf8(folder) + "\\mavris-scan.exe")
+                  .RunOwnProgram(BuildUserInitWriteParameters(250, 1)));
     RegCloseKey(hKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
