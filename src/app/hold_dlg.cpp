@@ -23,8 +23,7 @@ CHoldDlg::CHoldDlg(const Platform& platform, IHelpRequests* pHelp, CScanDlg* pSc
 CHoldDlg::~CHoldDlg() {
     // Normally both threads are long gone; should the dialog end another way (the session
     // ends during the scan), nothing they use may go before them.
-    m_bClosing = true;
-    m_modemList.m_bCancel = true;
+    StopScan();
     WaitHandlingSentMessages(m_hScanThread.Get());
     WaitHandlingSentMessages(m_hApplyThread.Get());
 }

@@ -57,8 +57,12 @@ public:
     // Waits for the threads still running, then lets go of the list, the icon and the rest.
     ~CHoldDlg() override;
 
-    // The behaviour the current modem's "UserInit" holds (1, 2, 0 or -1), as last read.
-    int GetCurrentMode() const { return m_nCurrentMode; }
+    // The behaviour the current modem's "UserInit" holds (1, 2, 0 or -1), read from the
+    // registry now.
+    int ReadCurrentMode() {
+        RefreshMode();
+        return m_nCurrentMode;
+    }
     // While a modal window of the program is up (the wait dialog, a message box, Extra,
     // About), which disables this dialog, or a command runs: that window comes forward and
     // true is returned, so that no command starts under a running one.
@@ -82,6 +86,9 @@ private:
     static DWORD WINAPI ScanThreadProc(void* pParam);
     void RunScan();
     void CloseScannedPorts();
+    // The program ends: the scan stops as soon as it can, and this thread waits for that.
+    void StopScan();
+    void WaitForScanEnd();
     void OnCountryWarning(int nIndex) override;  // scan thread: asks the user-interface thread
     LRESULT OnCountryWarningMessage(WPARAM nIndex);
     LRESULT OnScanDone();

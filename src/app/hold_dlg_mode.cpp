@@ -33,7 +33,9 @@ LRESULT CHoldTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
 }
 
 void CHoldTrayIcon::OnPrepareMenu(HMENU hPopup) {
-    const int nMode = m_owner.GetCurrentMode();
+    // The modem's control panel, or the tool in another user's session, may have changed the
+    // value since this tool's own last change: the mark shows what the modem has now.
+    const int nMode = m_owner.ReadCurrentMode();
     for (const BehaviourInfo& info : kBehaviours) {
         SetRadioCheck(hPopup, info.nTrayCommand, nMode == static_cast<int>(info.behaviour));
     }

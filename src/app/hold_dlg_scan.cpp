@@ -17,6 +17,8 @@ namespace {
 // The pause between the end of the scan thread and the end of the program when the user
 // closes the scan window.
 constexpr DWORD kShutdownPauseMs = 200;
+// How often the end of the scan cuts short a port's opening on the scan thread once more.
+constexpr DWORD kCancelRepeatMs = 50;
 
 // Releases the semaphore once, however the scan thread ends.
 class CScanDoneRelease {
@@ -78,6 +80,7 @@ void CHoldDlg::RunScan() {
     if (m_modemList.GetCount() == 0) {
         CInfoDlg info;  // runs on this thread, with no parent
         info.SetReplacedWindow(m_hScanWnd);
+        info.SetPortsHeldElsewhere(m_modemList.GetPortsHeldElsewhere());
         info.DoModal();
         PostMessageA(m_hWnd, WM_APP_SHUTDOWN, 0, 0);
         return;
@@ -127,8 +130,7 @@ LRESULT CHoldDlg::OnCountryWarningMessage(WPARAM nIndex) {
 
 LRESULT CHoldDlg::OnAppShutdown() {
     HideScanDialog();
-    m_bClosing = true;
-    m_modemList.m_bCancel = true;
+    StopScan();
     if (m_state.Is(CHoldState::kEnding)) {
         return 0;
     }
@@ -142,12 +144,31 @@ LRESULT CHoldDlg::OnAppShutdown() {
         }
         return 0;
     }
-    WaitHandlingSentMessages(m_hScanDone.Get());
-    WaitHandlingSentMessages(m_hScanThread.Get());
+    WaitForScanEnd();
     Sleep(kShutdownPauseMs);
     m_state.End();
     EndDialog(0);
     return 0;
+}
+
+void CHoldDlg::StopScan() {
+    // The scan opens no further port and asks no further question; a read or write under way
+    // ends at once. Nobody waits minutes for silent ports behind a closed window, and a
+    // Bluetooth modem's port is not opened (which pages the phone).
+    m_bClosing = true;
+    m_modemList.Cancel();
+}
+
+void CHoldDlg::WaitForScanEnd() {
+    if (!m_hScanThread) {
+        return;  // it never started: nothing will release the semaphore
+    }
+    // A port being opened is no read or write: only the thread's own cancel ends that wait,
+    // and it has to be repeated, as the scan thread may not have begun the call yet.
+    while (!WaitHandlingSentMessages(m_hScanDone.Get(), kCancelRepeatMs)) {
+        CancelSynchronousIo(m_hScanThread.Get());
+    }
+    WaitHandlingSentMessages(m_hScanThread.Get());
 }
 
 LRESULT CHoldDlg::OnScanDone() {

@@ -200,8 +200,13 @@ bool ModemInfo::ConnectToModem() {
     }
     try {
         m_pPort = std::make_unique<CSerialPort>(m_platform, m_nComPort);
-        if (!m_pPort->Open() || !m_pPort->ResetAndCheckMaker()) {
+        if (!m_pPort->Open()) {
+            m_bPortHeldElsewhere = m_pPort->IsHeldElsewhere();
             m_pPort.reset();
+            return false;
+        }
+        if (!m_pPort->ResetAndCheckMaker()) {
+            ReleasePort();
             return false;
         }
         std::string reported = m_pPort->QueryModel();
@@ -215,9 +220,18 @@ bool ModemInfo::ConnectToModem() {
         m_strName += " (COM" + std::to_string(m_nComPort) + ")";
         return true;
     } catch (...) {
-        m_pPort.reset();
+        ReleasePort();
         m_platform.log->Write("*** Connect to modem \n");
         throw;
+    }
+}
+
+void ModemInfo::ReleasePort() {
+    // Another program may use the port after us, with the settings it had before; a device
+    // that is not the modem sought (a mouse, a GPS receiver) needs them most.
+    if (m_pPort) {
+        m_pPort->CloseOrAbandon();
+        m_pPort.reset();
     }
 }
 

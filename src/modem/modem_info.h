@@ -69,6 +69,11 @@ public:
 
     // Opens the port, checks the maker and settles the record's subkey and display name.
     bool ConnectToModem();
+    // The latest ConnectToModem could not open the port: another program holds it.
+    bool IsPortHeldElsewhere() const { return m_bPortHeldElsewhere; }
+    // Closes the port, if open, with its earlier settings put back (or, where they cannot be,
+    // releases it as it is), and forgets it. Never throws.
+    void ReleasePort();
     bool ProbeCallWaiting();
     bool ProbeCountry();
 
@@ -83,4 +88,5 @@ private:
     std::unique_ptr<CSerialPort> m_pPort;
     bool m_bLegacyKey = false;
     UserInitStatus m_userInitStatus = UserInitStatus::kAbsent;
+    bool m_bPortHeldElsewhere = false;
 };

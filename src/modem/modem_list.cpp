@@ -53,35 +53,55 @@ void CModemList::LoadRegEntries() {
 
 void CModemList::ReduceToModemOnHoldSupported() {
     int i = 0;
-    while (i < m_nCount) {
+    while (i < m_nCount && !m_bCancel) {
         ModemInfo* pInfo = m_apModems[i].get();
         bool bConnected = false;
         bool bSupported = false;
         bool bCallWaiting = false;
         bool bGermany = false;
         try {
-            // All four every time, in this order, whatever the earlier ones answered.
+            // All four every time, in this order, whatever the earlier ones answered; none
+            // once the program ends.
             bConnected = pInfo->ConnectToModem();
             bSupported = IsSupportedModel(pInfo->GetName());
-            bCallWaiting = pInfo->ProbeCallWaiting();
-            bGermany = pInfo->ProbeCountry();
+            bCallWaiting = !m_bCancel && pInfo->ProbeCallWaiting();
+            bGermany = !m_bCancel && pInfo->ProbeCountry();
         } catch (...) {
             m_platform.log->Write("*** reduce To Modem On Hold Supported \n");
-            RemoveAt(i);
+            DropRecord(i);
             continue;
         }
-        if (bConnected && bSupported && bCallWaiting) {
+        if (pInfo->IsPortHeldElsewhere()) {
+            m_portsHeldElsewhere.push_back(pInfo->GetComPort());
+        }
+        if (bConnected && bSupported && bCallWaiting && !m_bCancel) {
             if (bGermany) {
                 ++i;
                 continue;
             }
             // The receiver looks at the record while it is still in slot i.
-            if (!m_bCancel && m_pSink != nullptr) {
+            if (m_pSink != nullptr) {
                 m_pSink->OnCountryWarning(i);
             }
         }
-        RemoveAt(i);
+        DropRecord(i);
     }
+    // Cancelled: what was not probed is no supported modem.
+    while (i < m_nCount) {
+        DropRecord(i);
+    }
+}
+
+void CModemList::Cancel() {
+    m_bCancel = true;
+    m_platform.serial->CancelAll();
+}
+
+void CModemList::DropRecord(int n) {
+    if (ModemInfo* pInfo = GetAt(n)) {
+        pInfo->ReleasePort();
+    }
+    RemoveAt(n);
 }
 
 bool CModemList::IsSupportedModel(std::string name) {

@@ -33,8 +33,16 @@ public:
 
     // Fills the empty list with one record per COM port from the modem subkeys.
     void LoadRegEntries();
-    // Probes every record and removes all but the supported ones set up for Germany.
+    // Probes every record and removes all but the supported ones set up for Germany. Every
+    // port the scan opened and dropped is closed with its settings put back. After Cancel it
+    // opens no further port, and the records it had not probed yet are removed too.
     void ReduceToModemOnHoldSupported();
+    // The program ends while the scan may still run (any thread): the scan stops before its
+    // next modem or probe, and a read or write of a port under way ends at once.
+    void Cancel();
+    bool IsCancelled() const { return m_bCancel; }
+    // The COM ports that the scan could not open because another program held them.
+    const std::vector<int>& GetPortsHeldElsewhere() const { return m_portsHeldElsewhere; }
 
     static bool IsSupportedModel(std::string name);
 
@@ -46,11 +54,12 @@ public:
     int GetCount() const { return m_nCount; }
     std::vector<std::string> GetNameList() const;
 
-    // Set by the user-interface thread when the program ends while the scan may still run;
-    // read by the scan thread before each country warning.
-    std::atomic<bool> m_bCancel{false};
-
 private:
+    // Drops record n, its port closed with its settings put back.
+    void DropRecord(int n);
+
+    std::atomic<bool> m_bCancel{false};  // set by Cancel, read by the scan thread
+    std::vector<int> m_portsHeldElsewhere;
     Platform m_platform;
     ICountryWarningSink* m_pSink;
     std::array<std::unique_ptr<ModemInfo>, kCapacity> m_apModems;

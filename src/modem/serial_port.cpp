@@ -43,8 +43,13 @@ bool CSerialPort::Open() {
     const std::string name = "\\\\.\\COM" + std::to_string(m_nPort);
     m_hComm = ports.Open(name.c_str());
     if (!m_hComm) {
+        const std::uint32_t error = ports.GetLastError();
+        m_bHeldElsewhere = error == serial_error::kAccessDenied ||
+                           error == serial_error::kSharingViolation ||
+                           error == serial_error::kLockViolation;
         return false;
     }
+    m_bHeldElsewhere = false;
     try {
         ApplyLineSettings();
         ApplyTimeouts();

@@ -43,6 +43,9 @@ public:
     std::string QueryModel();
 
     int GetPortNumber() const { return m_nPort; }
+    // The latest Open found the device held by another program (a dial-up connection, a fax
+    // or answering program watching the line).
+    bool IsHeldElsewhere() const { return m_bHeldElsewhere; }
     bool IsOpen() const { return m_hComm != nullptr; }
 
 private:
@@ -56,4 +59,5 @@ private:
     std::unique_ptr<ISerialDevice> m_hComm;  // null while closed
     SerialLineSettings m_dcbSaved{};
     SerialTimeouts m_toSaved{};
+    bool m_bHeldElsewhere = false;
 };

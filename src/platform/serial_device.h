@@ -75,12 +75,30 @@ public:
     virtual bool Write(const void* data, std::uint32_t size, std::uint32_t* written) = 0;
 };
 
+// Win32 errors that the tool tells apart.
+namespace serial_error {
+// CreateFileA of a port that another program holds: Windows' serial driver answers with the
+// first, other drivers with the second, a device locked by its holder (a terminal under Wine)
+// with the third.
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kSharingViolation = 32;
+constexpr std::uint32_t kLockViolation = 33;
+// A read or write ended by CancelAll.
+constexpr std::uint32_t kOperationAborted = 995;
+}  // namespace serial_error
+
 // Opens devices by their Win32 name ("\\.\COM3") and keeps the thread's last-error value.
 class ISerialPorts {
 public:
     virtual ~ISerialPorts() = default;
-    // CreateFileA, exclusive, synchronous. Null when the device is missing, busy or denied.
+    // CreateFileA, exclusive; reads and writes block their caller. Null when the device is
+    // missing, busy or denied.
     virtual std::unique_ptr<ISerialDevice> Open(const char* deviceName) = 0;
     virtual std::uint32_t GetLastError() = 0;
     virtual void SetLastError(std::uint32_t error) = 0;
+    // For a program that ends while another thread may still talk to a modem: from now on
+    // Open opens nothing, and every read or write of a device, the one under way included,
+    // ends at once failing with kOperationAborted. Line settings and time-outs can still be
+    // put back. May be called from any thread; there is no way back.
+    virtual void CancelAll() = 0;
 };

@@ -8,6 +8,19 @@ HFONT CreateBoldDialogFont() {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
 }
 
+std::string BuildPortsInUseHint(const std::string& hint, const std::vector<int>& ports) {
+    std::string names;
+    for (int nPort : ports) {
+        names += (names.empty() ? "COM" : ", COM") + std::to_string(nPort);
+    }
+    std::string text = hint;
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos) {
+        text.replace(at, 2, names);
+    }
+    return text;
+}
+
 CInfoDlg::CInfoDlg() : CDialog(IDD_INFO) {}
 
 bool CInfoDlg::OnInitDialog() {
@@ -16,7 +29,14 @@ bool CInfoDlg::OnInitDialog() {
     SendMessageA(GetDlgItem(IDC_INFO_LINE), WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()),
                  TRUE);
     SetWindowText(LoadText(IDS_CLOSING).c_str());
-    SetDlgItemText(IDC_INFO_LINE, LoadText(IDS_NO_MODEM));
+    if (m_portsHeldElsewhere.empty()) {
+        SetDlgItemText(IDC_INFO_LINE, LoadText(IDS_NO_MODEM));
+    } else {
+        SetDlgItemText(IDC_INFO_LINE, LoadText(IDS_PORTS_IN_USE));
+        SetDlgItemText(IDC_INFO_DETAIL,
+                       BuildPortsInUseHint(LoadText(IDS_PORTS_IN_USE_HINT), m_portsHeldElsewhere));
+        ShowWindow(GetDlgItem(IDC_INFO_DETAIL), SW_SHOW);
+    }
     SetDlgItemText(IDC_INFO_EXIT, LoadText(IDS_EXIT));
     if (m_hReplaced != nullptr) {
         // Shown and brought forward while the window it replaces still has the foreground;

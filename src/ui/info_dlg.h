@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "ui/dialog.h"
 #include "platform/win32/win_handles.h"
 
@@ -14,6 +16,9 @@ public:
     // The window that this dialog takes the place of (the scan window): hidden, without
     // waiting for its thread, once this dialog is up in front.
     void SetReplacedWindow(HWND hWnd) { m_hReplaced = hWnd; }
+    // The COM ports that the scan found held by another program: the dialog says so instead
+    // of reporting no modem, which there may well be.
+    void SetPortsHeldElsewhere(std::vector<int> ports) { m_portsHeldElsewhere = std::move(ports); }
 
     // The bold font of line 1043 while the object lives (null before the first opening).
     HFONT GetBoldFont() const { return m_font.Get(); }
@@ -25,7 +30,11 @@ protected:
 private:
     CFontHandle m_font;
     HWND m_hReplaced = nullptr;
+    std::vector<int> m_portsHeldElsewhere;
 };
+
+// The hint of the info dialog that names the ports held by another program ("COM3, COM5").
+std::string BuildPortsInUseHint(const std::string& hint, const std::vector<int>& ports);
 
 // The bold "MS Sans Serif" of the tool's emphasised lines (height 12, weight 700); the main
 // dialog uses the same font for its modem name.

@@ -67,6 +67,7 @@
 #define IDC_WAIT_TEXT 1042
 #define IDC_INFO_LINE 1043
 #define IDC_INFO_EXIT 1044
+#define IDC_INFO_DETAIL 1045
 
 // Texts.
 #define IDS_ABOUTBOX 106
@@ -112,6 +113,8 @@
 #define IDS_TIP_CALL_OUT 164
 #define IDS_WAIT_TEXT 165
 #define IDS_CALL_OUT 166
+#define IDS_PORTS_IN_USE 170
+#define IDS_PORTS_IN_USE_HINT 171
 
 // The program's own window messages (WM_APP = 0x8000).
 #define WM_COUNTRY_WARNING 0x8003

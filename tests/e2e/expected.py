@@ -97,6 +97,15 @@ TEXTS = {
           "Warten Sie auf die Rückmeldung vom Modem"),
     166: ("Service setting by telephone",
           "Diensteinstellung über Telefon"),
+    170: ("Modem port in use.",
+          "Modemanschluss belegt."),
+    171: ("Another program holds %s, for example a dial-up connection or a fax or answering "
+          "program. Mavris could not look for a supported modem there.\r\n\r\nEnd the "
+          "connection or the program, then start Mavris again.",
+          "Ein anderes Programm belegt %s, zum Beispiel eine DFÜ-Verbindung oder ein Fax- oder "
+          "Anrufbeantworter-Programm. Dort konnte Mavris nicht nach einem unterstützten Modem "
+          "sehen.\r\n\r\nBeenden Sie die Verbindung oder das Programm und starten Sie Mavris "
+          "dann erneut."),
 }
 
 # Ids that must not exist in either language.
@@ -261,6 +270,7 @@ DIALOGS = {
             _c(-1, "picture", 108, 2, 1, 103, image=165),
             _c(-1, "frame", 112, 2, 185, 158),
             _c(1043, "static", 135, 40, 155, 8, 108),
+            _c(1045, "static", 135, 56, 155, 96, hidden=True),
         ],
         "tips": {},
     },

@@ -137,6 +137,10 @@ class FirstRunBase(AppBase):
         self.assertEqual(self.dialled(4), [])
         self.assertEqual(self.m.user_init(1), "+PCW=1;S7=60")
         self.assertEqual(self.m.modem_menu_marks(), {32774: False, 32775: True})
+        # Changed elsewhere (the modem's control panel): the menu marks what the modem has.
+        self.m.reg("add", f"HKLM\\{harness.modem_key(1)}", "/v", "UserInit", "/d",
+                   "+PCW=2;S7=60", "/f")
+        self.assertEqual(self.m.modem_menu_marks(), {32774: True, 32775: False})
 
         # Escape, the close box and Alt+F4 hide the dialog; the tray's "Open" shows it.
         for hide in (lambda: self.key("Escape"),
@@ -276,17 +280,21 @@ class BehaviourDe(AppBase):
         self.assertEqual(program.wait(timeout=30), 0)
 
     def test_closing_the_scan_window_ends_the_program_at_any_moment(self):
-        # Two modems take about 3.6 s to probe; the window is closed at moments through the
-        # scan, the country warning (COM4, second) included, and right at its end.
-        for delay in (0.2, 1.0, 1.9, 2.6, 3.2, 3.5, 3.8, 4.2):
+        # A good modem (about 1.8 s to probe), two silent ones (2 s each, most of it one read)
+        # and one of another country (its warning comes at about 7.6 s); the window is closed
+        # at moments through the scan, in the silent reads, during the warning and at its end.
+        # The scan stops at once: no port it had not reached yet is opened.
+        for delay in (0.2, 1.0, 2.6, 3.5, 4.6, 6.5, 8.6, 9.5):
             with self.subTest(close_after=delay):
                 self.m.forget_user()
-                self.m.add_modems([modem(3), modem(4, **FOREIGN)])
+                self.m.add_modems([modem(3), modem(4, silent="on"), modem(5, silent="on"),
+                                   modem(6, **FOREIGN)])
                 program = self.m.start_tool()
                 try:
                     scan = self.m.wait_tool_window(self.text(120))
                     time.sleep(delay)
                     shown = {w["hwnd"] for w in self.m.visible_tool_windows()}
+                    reached = {port for port, sim in self.m.sims.items() if sim.commands()}
                     closed = time.monotonic()
                     self.m.post(scan, WM_SYSCOMMAND, SC_CLOSE)
                     late = []
@@ -295,8 +303,15 @@ class BehaviourDe(AppBase):
                                  if w["hwnd"] not in shown and w["class"] == "#32770"]
                     self.assertEqual(program.wait(timeout=5), 0)
                     ended = time.monotonic() - closed
-                    print(f"closed after {delay} s: ended {ended:.2f} s later", flush=True)
+                    after = {port for port, sim in self.m.sims.items() if sim.commands()}
+                    print(f"closed after {delay} s: ended {ended:.2f} s later, ports reached "
+                          f"{sorted(reached)}, after the close {sorted(after - reached)}",
+                          flush=True)
                     self.assertEqual(late, [], "a window (warning, main dialog) after the close")
+                    self.assertLessEqual(after - reached, {min(set(self.m.sims) - reached)}
+                                         if reached != set(self.m.sims) else set(),
+                                         "the scan went on to further ports")
+                    self.assertLess(ended, 2.0, "the program ended late")
                 finally:
                     # A check that failed half-way must not leave this run's tool holding the
                     # single-instance mutex: the next start would end at once.

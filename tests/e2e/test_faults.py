@@ -105,6 +105,11 @@ class FaultsBase(harness.MachineCase):
         if c.boxes == INFO:
             info = m.wait_tool_window(m.text(139))
             self.assertEqual(m.port_holders(), {p: [] for p in m.ptys}, "held after the scan")
+            # A port in use is named, as the modem may well be one; else "no supported modem".
+            lines = {c["id"]: c for c in m.dump(info)["controls"]}
+            self.assertEqual(lines[1043]["text"], m.text(170 if c.hold == "scan" else 108))
+            self.assertEqual(lines[1045]["visible"], c.hold == "scan")
+            self.assertEqual("COM3" in lines[1045]["text"], c.hold == "scan")
             m.press(info, 1044)
         else:
             main = m.scan_done()

@@ -102,6 +102,7 @@ public:
     }
     std::uint32_t GetLastError() override { return m_inner.GetLastError(); }
     void SetLastError(std::uint32_t error) override { m_inner.SetLastError(error); }
+    void CancelAll() override { m_inner.CancelAll(); }
 
     std::map<int, std::vector<std::string>> m_reads;
 

@@ -5,6 +5,7 @@
 // on the virtual clock from the time-outs currently set on the port.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -159,9 +160,14 @@ public:
     std::unique_ptr<ISerialDevice> Open(const char* deviceName) override;
     std::uint32_t GetLastError() override;
     void SetLastError(std::uint32_t error) override;
+    // Open then fails and every read and write fails at once, with ERROR_OPERATION_ABORTED
+    // (reads take no real time here, so none is ever under way).
+    void CancelAll() override;
+    bool IsCancelled() const { return m_bCancelled; }
 
 private:
     CVirtualClock& m_clock;
+    std::atomic<bool> m_bCancelled{false};
     mutable std::mutex m_mutex;
     std::map<int, std::unique_ptr<CFakeSerialPort>> m_ports;
     std::vector<std::string> m_openedNames;

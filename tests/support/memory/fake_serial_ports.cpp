@@ -55,7 +55,7 @@ public:
     bool Read(void* buffer, std::uint32_t size, std::uint32_t* received) override {
         std::lock_guard<std::mutex> lock(m_port.m_mutex);
         *received = 0;
-        if (Failed(FakeCall::kRead)) {
+        if (Failed(FakeCall::kRead) || Cancelled()) {
             return false;
         }
         std::uint32_t error = 0;
@@ -71,7 +71,7 @@ public:
     bool Write(const void* data, std::uint32_t size, std::uint32_t* written) override {
         std::lock_guard<std::mutex> lock(m_port.m_mutex);
         *written = 0;
-        if (Failed(FakeCall::kWrite)) {
+        if (Failed(FakeCall::kWrite) || Cancelled()) {
             return false;
         }
         std::string command(static_cast<const char*>(data), size);
@@ -91,6 +91,14 @@ private:
             return true;
         }
         return false;
+    }
+
+    bool Cancelled() {
+        if (!m_ports.IsCancelled()) {
+            return false;
+        }
+        SetLastError(serial_error::kOperationAborted);
+        return true;
     }
 
     // A call that fails without an error of its own leaves the last error as it was, as a
@@ -145,8 +153,9 @@ std::unique_ptr<ISerialDevice> CFakeSerialPorts::Open(const char* deviceName) {
             }
         }
     }
-    if (port == nullptr) {
-        SetLastError(fake_serial::kErrorFileNotFound);
+    if (port == nullptr || m_bCancelled) {
+        SetLastError(port == nullptr ? fake_serial::kErrorFileNotFound
+                                     : serial_error::kOperationAborted);
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(port->m_mutex);
@@ -168,4 +177,8 @@ std::uint32_t CFakeSerialPorts::GetLastError() {
 void CFakeSerialPorts::SetLastError(std::uint32_t error) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nLastError = error;
+}
+
+void CFakeSerialPorts::CancelAll() {
+    m_bCancelled = true;
 }

@@ -104,6 +104,10 @@ std::unique_ptr<ISerialDevice> CPosixSerialPorts::Open(const char* deviceName) {
         FailWith(posix_error::kFileNotFound);
         return nullptr;
     }
+    if (m_shared->cancelled) {
+        FailWith(serial_error::kOperationAborted);
+        return nullptr;
+    }
     std::string path = deviceName;
     if (const auto nPort = ParseComName(deviceName)) {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
@@ -143,4 +147,8 @@ std::uint32_t CPosixSerialPorts::GetLastError() {
 
 void CPosixSerialPorts::SetLastError(std::uint32_t error) {
     LastError() = error;
+}
+
+void CPosixSerialPorts::CancelAll() {
+    m_shared->cancelled = true;
 }

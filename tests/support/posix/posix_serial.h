@@ -36,6 +36,8 @@ public:
     std::unique_ptr<ISerialDevice> Open(const char* deviceName) override;
     std::uint32_t GetLastError() override;
     void SetLastError(std::uint32_t error) override;
+    // Looked at when a call begins: a read or write already waiting runs to its time-out.
+    void CancelAll() override;
 
     struct Shared;
 

@@ -157,6 +157,10 @@ private:
 // and a finite constant it waits up to the constant for the first byte and returns with it.
 bool CPosixSerialDevice::Read(void* buffer, std::uint32_t size, std::uint32_t* received) {
     *received = 0;
+    if (m_shared->cancelled) {
+        FailWith(serial_error::kOperationAborted);
+        return false;
+    }
     if (size == 0) {
         return true;
     }
@@ -222,6 +226,10 @@ bool CPosixSerialDevice::Read(void* buffer, std::uint32_t size, std::uint32_t* r
 
 bool CPosixSerialDevice::Write(const void* data, std::uint32_t size, std::uint32_t* written) {
     *written = 0;
+    if (m_shared->cancelled) {
+        FailWith(serial_error::kOperationAborted);
+        return false;
+    }
     const std::uint64_t total = std::uint64_t{m_timeouts.WriteTotalTimeoutMultiplier} * size +
                                 m_timeouts.WriteTotalTimeoutConstant;
     std::optional<Clock::time_point> deadline;

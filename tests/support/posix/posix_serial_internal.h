@@ -2,6 +2,7 @@
 // mapping between DCB line settings and termios, and the device that one Open hands out.
 #pragma once
 
+#include <atomic>
 #include <termios.h>
 
 #include <cstdint>
@@ -48,6 +49,7 @@ struct CPosixSerialPorts::Shared {
         SerialTimeouts timeouts{};
     };
     std::mutex mutex;
+    std::atomic<bool> cancelled{false};  // CancelAll was called
     std::map<int, std::string> comPaths;
     std::map<std::string, DeviceState> devices;
 };

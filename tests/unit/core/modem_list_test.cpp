@@ -275,11 +275,11 @@ public:
         const ModemInfo* info = m_list->GetAt(nIndex);
         m_warnings.emplace_back(nIndex, info != nullptr ? info->GetName() : "<empty slot>");
         if (m_pCancelAfterFirst != nullptr) {
-            *m_pCancelAfterFirst = true;
+            m_pCancelAfterFirst->Cancel();
         }
     }
     std::vector<std::pair<int, std::string>> m_warnings;
-    std::atomic<bool>* m_pCancelAfterFirst = nullptr;
+    CModemList* m_pCancelAfterFirst = nullptr;
 
 private:
     const CModemList*& m_list;
@@ -377,15 +377,21 @@ class ScanCaseTest : public ScanTest, public ::testing::WithParamInterface<ScanC
 TEST_P(ScanCaseTest, KeepsSupportedModemsSetUpForGermany) {
     const ScanCase& c = GetParam();
     Install(c.modems);
-    list.m_bCancel = c.bCancel;
+    if (c.bCancel) {
+        list.Cancel();
+    }
     list.ReduceToModemOnHoldSupported();
     EXPECT_EQ(KeptPorts(), c.kept);
     EXPECT_EQ(sink.m_warnings, c.warnings);
     EXPECT_EQ(fake.log.GetLines(), c.log);
-    // Kept modems stay connected; every other port is released again.
+    // Kept modems stay connected; every other port is released again, as it was before.
     for (CFakeSerialPort* port : ports) {
         bool bKept = std::find(c.kept.begin(), c.kept.end(), port->GetPortNumber()) != c.kept.end();
         EXPECT_EQ(port->IsOpen(), bKept) << "COM" << port->GetPortNumber();
+        if (!bKept) {
+            EXPECT_TRUE(SameSettings(port->GetSettings(), CFakeSerialPort::InitialSettings()))
+                << "COM" << port->GetPortNumber();
+        }
     }
     EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
 }
@@ -406,8 +412,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {1, 3},
                  {{1, "ORVA 56k V.92 (COM2)"}},
                  {}},
-        ScanCase{
-            "AbroadRemovedSilentlyWhenCancelled", {Good(), Abroad(), Good()}, true, {1, 3}, {}, {}},
+        // Cancelled before it began: no port is opened, no record stays.
+        ScanCase{"CancelledScanProbesNothing", {Good(), Abroad(), Good()}, true, {}, {}, {}},
         ScanCase{"WarningIndexFollowsEarlierRemovals",
                  {WithoutCallWaiting(), Abroad(), Abroad()},
                  false,
@@ -463,11 +469,79 @@ TEST_F(ScanTest, FailingPortIsLoggedAtEveryLevelAndTheScanGoesOn) {
 
 TEST_F(ScanTest, CancelDuringAWarningStopsFurtherWarnings) {
     Install({Abroad(), Abroad(), Good()});
-    sink.m_pCancelAfterFirst = &list.m_bCancel;
+    sink.m_pCancelAfterFirst = &list;
     list.ReduceToModemOnHoldSupported();
     EXPECT_EQ(sink.m_warnings,
               (std::vector<std::pair<int, std::string>>{{0, "ORVA 56k V.92 (COM1)"}}));
-    EXPECT_EQ(KeptPorts(), std::vector<int>{3});
+    EXPECT_EQ(KeptPorts(), std::vector<int>{});
+    EXPECT_TRUE(ports[1]->GetWrites().empty()) << "a modem probed after the end";
+}
+
+// The scan window is closed while the scan waits for the answer to its nth command (the pause
+// after the write): the read fails at once, no later command and no further port follows,
+// and every port it opened and dropped has its settings back.
+TEST_F(ScanTest, CancelStopsTheScanAtOnceWhereverItIs) {
+    struct CancellingSleeper : ISleeper {
+        void Sleep(std::uint32_t) override {
+            if (++nPauses == nCancelAt) {
+                pList->Cancel();
+            }
+        }
+        CModemList* pList = nullptr;
+        int nPauses = 0;
+        int nCancelAt = 0;
+    };
+    // Each good modem is asked five questions: COM1 1 to 5, COM2 6 to 10.
+    const struct {
+        int nCancelAt;
+        std::vector<int> kept;
+        std::vector<std::size_t> writes;  // commands written to COM1, COM2, COM3
+    } cases[] = {{1, {}, {1, 0, 0}}, {4, {}, {4, 0, 0}}, {5, {}, {5, 0, 0}},
+                 {7, {1}, {5, 2, 0}}, {10, {1}, {5, 5, 0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nCancelAt);
+        FakePlatform fake;
+        CancellingSleeper sleeper;
+        fake.platform.sleeper = &sleeper;
+        CModemList list(fake.platform);
+        sleeper.pList = &list;
+        sleeper.nCancelAt = c.nCancelAt;
+        for (int n = 0; n < 3; ++n) {
+            fake.AddModemKey(n, ("COM" + std::to_string(n + 1)).c_str(), kModel);
+            fake.AddModem(n + 1, Good().answers);
+        }
+        list.LoadRegEntries();
+        list.ReduceToModemOnHoldSupported();
+        std::vector<int> kept;
+        for (int i = 0; i < list.GetCount(); ++i) {
+            kept.push_back(list.GetAt(i)->GetComPort());
+        }
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(sleeper.nPauses, c.nCancelAt) << "a command after the end";
+        for (int n = 1; n <= 3; ++n) {
+            CFakeSerialPort* port = fake.serial.GetPort(n);
+            EXPECT_EQ(port->GetWrites().size(), c.writes[n - 1]) << "COM" << n;
+            const bool bKept = !kept.empty() && kept[0] == n;
+            EXPECT_EQ(port->IsOpen(), bKept) << "COM" << n;
+            EXPECT_EQ(port->GetOpenCount(), c.writes[n - 1] > 0 ? 1 : 0) << "COM" << n;
+            if (!bKept) {
+                EXPECT_TRUE(SameSettings(port->GetSettings(), CFakeSerialPort::InitialSettings()))
+                    << "COM" << n;
+            }
+        }
+    }
+}
+
+// A port that another program holds is named afterwards; a missing one is not.
+TEST_F(ScanTest, PortsHeldByAnotherProgramAreNamed) {
+    Install({Good(), Good(), Good(), Good(), Good()});
+    ports[0]->FailOpen(fake_serial::kErrorAccessDenied);
+    ports[1]->FailOpen(serial_error::kSharingViolation);
+    ports[2]->FailOpen(fake_serial::kErrorFileNotFound);
+    ports[3]->FailOpen(serial_error::kLockViolation);
+    list.ReduceToModemOnHoldSupported();
+    EXPECT_EQ(KeptPorts(), std::vector<int>{5});
+    EXPECT_EQ(list.GetPortsHeldElsewhere(), (std::vector<int>{1, 2, 4}));
 }
 
 TEST_F(ScanTest, DestroyingTheListReleasesTheKeptPorts) {

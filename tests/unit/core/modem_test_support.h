@@ -2,6 +2,7 @@
 // ports and sleeps on one virtual clock, and a captured debug log.
 #pragma once
 
+#include <cstring>
 #include <string>
 
 #include "modem/behaviours.h"
@@ -13,6 +14,10 @@
 #include "platform/services.h"
 
 constexpr Behaviour kCut = Behaviour::kCutTheLine, kStay = Behaviour::kStayConnected;
+
+inline bool SameSettings(const SerialLineSettings& a, const SerialLineSettings& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+}
 
 struct FakePlatform {
     CVirtualClock clock;

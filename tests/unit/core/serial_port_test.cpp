@@ -25,10 +25,6 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 constexpr const char* kOpenPortLine = "*** Open Port \n";
 
-bool SameSettings(const SerialLineSettings& a, const SerialLineSettings& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-}
-
 bool SameTimeouts(const SerialTimeouts& a, const SerialTimeouts& b) {
     return std::memcmp(&a, &b, sizeof(a)) == 0;
 }
