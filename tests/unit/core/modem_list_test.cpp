@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
 #include <ostream>
 #include <new>
 #include <string>
@@ -89,6 +91,16 @@ TEST_P(LoadRegEntriesTest, KeepsOneRecordPerPortInSubkeyOrder) {
     EXPECT_TRUE(fake.log.GetLines().empty());
     EXPECT_EQ(fake.registry.GetOpenKeyCount(), 0);
     EXPECT_TRUE(fake.serial.GetOpenedNames().empty());
+    // Each subkey is read once, and only a number that was listed, in whichever layout.
+    std::map<std::string, int> opens;
+    for (const RegOpenRecord& open : fake.registry.GetOpenLog()) {
+        EXPECT_EQ(++opens[open.path], 1) << open.path;
+        const int nKey = std::atoi(open.path.substr(open.path.rfind('\\') + 1).c_str());
+        const bool bListed =
+            fake.registry.HasKey(RegRoot::kLocalMachine, BuildModemKeyPath(nKey, false)) ||
+            fake.registry.HasKey(RegRoot::kLocalMachine, BuildModemKeyPath(nKey, true));
+        EXPECT_TRUE(GetParam().bUnlistable || open.path.back() > '9' || bListed) << open.path;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,11 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"LegacyLayoutWithGaps",
                  {{2, "COM3", true}, {5, "COM6", true}},
                  {{2, 3, true}, {5, 6, true}}},
-        // "000" is listed before "0002": a name that is not a modem's does not end the walk.
+        // "000" is listed before "0002": a name that is not a modem's does not end the walk;
+        // "00:0" is no number either, whatever its characters would add up to.
         LoadCase{"OtherNamesAreNoModems",
                  {{2, "COM3"}, {255, "COM8"}},
                  {{2, 3}},
-                 {"000", "2", "00002", "Properties", "12ab"}},
+                 {"000", "2", "00002", "Properties", "12ab", "00:0"}},
         LoadCase{"UnlistableKeyTriesEveryNumber",
                  {{1, "COM2"}, {3, "COM4"}},
                  {{1, 2}, {3, 4}},
@@ -496,8 +509,11 @@ TEST_F(ScanTest, CancelStopsTheScanAtOnceWhereverItIs) {
         int nCancelAt;
         std::vector<int> kept;
         std::vector<std::size_t> writes;  // commands written to COM1, COM2, COM3
-    } cases[] = {{1, {}, {1, 0, 0}}, {4, {}, {4, 0, 0}}, {5, {}, {5, 0, 0}},
-                 {7, {1}, {5, 2, 0}}, {10, {1}, {5, 5, 0}}};
+    } cases[] = {{1, {}, {1, 0, 0}},
+                 {4, {}, {4, 0, 0}},
+                 {5, {}, {5, 0, 0}},
+                 {7, {1}, {5, 2, 0}},
+                 {10, {1}, {5, 5, 0}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nCancelAt);
         FakePlatform fake;

@@ -262,6 +262,13 @@ INSTANTIATE_TEST_SUITE_P(Results, SerialPortWriteTest,
                                            WriteCase{"FailsWithoutError", true, 0, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A negative length is no huge one: nothing leaves the buffer.
+TEST_F(SerialPortTest, NegativeLengthWritesNothing) {
+    OpenOrFail();
+    EXPECT_TRUE(serial.Write("at\r", -1));
+    EXPECT_EQ(port.GetWrittenText(), "");
+}
+
 TEST_F(SerialPortTest, IoOnAClosedChannelFailsInsteadOfCrashing) {
     char buffer[8] = {'x'};
     EXPECT_FALSE(serial.Write("at\r", 3));

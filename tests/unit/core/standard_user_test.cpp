@@ -146,6 +146,11 @@ TEST(StandardUserTest, WriteOnlyCommandLineRefusesEverythingElse) {
                                  "1 0",
                                  "255 1",
                                  "01 1",
+                                 "1 01",
+                                 "1x 1",
+                                 "1 1x",
+                                 "+1 1",
+                                 "1 +1",
                                  "1",
                                  "",
                                  "1 2 1"};
@@ -159,6 +164,25 @@ TEST(StandardUserTest, WriteOnlyCommandLineRefusesEverythingElse) {
             kWriteExitUsage);
         EXPECT_EQ(fake.registry.GetCallCount(), calls) << "the registry was touched";
     }
+    // An empty argument, as subkey or as mode.
+    for (int nEmpty : {2, 3}) {
+        FakePlatform fake;
+        fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
+        std::string args[] = {"Mavris.exe", kUserInitWriteKeyword, "1", "1"};
+        args[nEmpty].clear();
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), nullptr};
+        EXPECT_EQ(RunUserInitWriteRequest(fake.platform, 4, argv), kWriteExitUsage) << nEmpty;
+    }
+}
+
+// A value that cannot be stored ends the elevated process with 3, never with 0 ("written").
+TEST(StandardUserTest, WriteOnlyCommandLineReportsAFailedWrite) {
+    FakePlatform fake;
+    fake.AddModemKey(1, "COM3", "ORVA 56k V.92", "S7=60");
+    fake.registry.FailSetValue(kHklm, BuildModemKeyPath(1, false), "UserInit");
+    EXPECT_EQ(RunCommandLine(fake.platform, std::string(kUserInitWriteKeyword) + " 1 2"),
+              kWriteExitFailed);
+    EXPECT_EQ(fake.registry.GetString(kHklm, BuildModemKeyPath(1, false), "UserInit"), "S7=60");
 }
 
 }  // namespace
