@@ -33,7 +33,10 @@
 !include FileFunc.nsh
 
 !define PUBLISHER "ORVA GmbH"
-; The tool holds this mutex while it runs (one instance per session).
+; The tool holds the first mutex in the global namespace while it runs, in whichever session,
+; and any user may open it; the second is its own session's (one instance per session), all
+; that versions before it held.
+!define TOOL_GLOBAL_MUTEX "Global\Mavris-Running-2CBC76AC-E836-48a1-8376-06E6760B924F"
 !define TOOL_MUTEX "Modem-On-Hold-2CBC76AC-E836-48a1-8376-06E6760B924F"
 !define SYNCHRONIZE 0x00100000
 !define ERROR_ACCESS_DENIED 5
@@ -96,19 +99,34 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "(c) 2026 ${PUBLISHER}"
 
-; Leaves $0 at 0 once the tool is not running; otherwise asks the user to end it (Retry looks
-; again) and leaves $0 non-zero when the user cancels. Silent runs cancel at once.
-!macro DEFINE_WAIT_FOR_TOOL_END PREFIX
-    Function ${PREFIX}WaitForToolEnd
-        check:
-        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${TOOL_MUTEX}") p .r0 ?e'
+; Leaves $0 non-zero when the named mutex exists: it opens, or it exists but may not be
+; opened from here (a tool of another account, or one with other rights).
+!macro DEFINE_MUTEX_EXISTS PREFIX
+    Function ${PREFIX}MutexExists
+        Exch $2
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w r2) p .r0 ?e'
         Pop $1
         ${If} $0 != 0
             System::Call 'kernel32::CloseHandle(p r0)'
         ${ElseIf} $1 = ${ERROR_ACCESS_DENIED}
-            ; The mutex exists but may not be opened from here (a tool of another account, or
-            ; one with other rights): that tool runs all the same.
             StrCpy $0 1
+        ${EndIf}
+        Pop $2
+    FunctionEnd
+!macroend
+
+; Leaves $0 at 0 once the tool is not running in any session; otherwise asks the user to end
+; it (Retry looks again) and leaves $0 non-zero when the user cancels. Silent runs cancel at
+; once.
+!macro DEFINE_WAIT_FOR_TOOL_END PREFIX
+    !insertmacro DEFINE_MUTEX_EXISTS "${PREFIX}"
+    Function ${PREFIX}WaitForToolEnd
+        check:
+        Push "${TOOL_GLOBAL_MUTEX}"
+        Call ${PREFIX}MutexExists
+        ${If} $0 = 0
+            Push "${TOOL_MUTEX}"
+            Call ${PREFIX}MutexExists
         ${EndIf}
         StrCmp $0 0 done
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(TOOL_RUNNING)" /SD IDCANCEL IDRETRY check
@@ -119,9 +137,18 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "(c) 2026 ${PUBLISHER}"
 !insertmacro DEFINE_WAIT_FOR_TOOL_END "un."
 
 ; The autorun value under ROOT goes when it names a program that is no longer there (the one
-; just removed); a copy of the tool elsewhere that the user runs keeps its entry.
+; just removed); a copy of the tool elsewhere that the user runs keeps its entry. The tool
+; quotes a path with a blank, as a command line needs; the file is looked for without them.
 !macro REMOVE_DANGLING_AUTORUN ROOT
     ReadRegStr $0 ${ROOT} "${RUN_KEY}" "${RUN_VALUE}"
+    StrCpy $1 $0 1
+    ${If} $1 == '"'
+        StrCpy $0 $0 "" 1
+        StrCpy $1 $0 1 -1
+        ${If} $1 == '"'
+            StrCpy $0 $0 -1
+        ${EndIf}
+    ${EndIf}
     ${If} $0 != ""
     ${AndIfNot} ${FileExists} "$0"
         DeleteRegValue ${ROOT} "${RUN_KEY}" "${RUN_VALUE}"

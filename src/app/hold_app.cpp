@@ -31,6 +31,7 @@ bool CHoldApp::InitInstance() {
         AskRunningInstanceToShow();
         return false;
     }
+    m_hGlobalMutex = HoldGlobalInstanceMark(kGlobalInstanceMutexName);
 
     INITCOMMONCONTROLSEX init{sizeof init,
                               ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};

@@ -34,7 +34,8 @@ public:
 private:
     using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
 
-    HANDLE m_hMutex = nullptr;  // kept open until the process ends
+    HANDLE m_hMutex = nullptr;        // kept open until the process ends
+    HANDLE m_hGlobalMutex = nullptr;  // likewise
     CDialogMessageFilter m_filter;
     HtmlHelpProc m_pfnHtmlHelp = nullptr;  // its library stays loaded with the program
     bool m_bHtmlHelpLooked = false;

@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include <sddl.h>
+
 namespace {
 
 // A property rather than the window's class or title: the main dialog's class is every
@@ -24,6 +26,27 @@ bool ClaimSingleInstance(const char* pszName, HANDLE* phMutex) {
         return nError == ERROR_ALREADY_EXISTS;
     }
     return nError == ERROR_ACCESS_DENIED;
+}
+
+HANDLE HoldGlobalInstanceMark(const wchar_t* pszName) {
+    // Everyone may wait on it, which is all a look from setup needs; the creator's own handle
+    // has full access whatever the list says.
+    PSECURITY_DESCRIPTOR pDescriptor = nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(A;;0x00100000;;;WD)", SDDL_REVISION_1, &pDescriptor, nullptr)) {
+        attributes.lpSecurityDescriptor = pDescriptor;
+    }
+    HANDLE hMutex = CreateMutexW(&attributes, FALSE, pszName);
+    if (pDescriptor != nullptr) {
+        LocalFree(pDescriptor);
+    }
+    if (hMutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        // An instance in another session made it: holding it open keeps it for as long as
+        // this instance runs too.
+        hMutex = OpenMutexW(SYNCHRONIZE, FALSE, pszName);
+    }
+    return hMutex;
 }
 
 UINT GetShowInstanceMessage() {

@@ -15,6 +15,17 @@ inline constexpr const char kSingleInstanceMutexName[] =
 // lets the start go on without the protection.
 bool ClaimSingleInstance(const char* pszName, HANDLE* phMutex);
 
+// Held by every running instance in the global namespace, where setup and the uninstaller see
+// it from any session (another user's, fast user switching, Remote Desktop); any user may open
+// it, for SYNCHRONIZE only. One instance per session is still the session mutex's rule.
+inline constexpr const wchar_t kGlobalInstanceMutexName[] =
+    L"Global\\Mavris-Running-2CBC76AC-E836-48a1-8376-06E6760B924F";
+
+// Creates the global mutex pszName, or opens it for SYNCHRONIZE where an instance of another
+// session created it first; the handle (null when neither worked) is kept until the process
+// ends, which is all the mutex is for.
+HANDLE HoldGlobalInstanceMark(const wchar_t* pszName);
+
 // What a second start posts to the running instance's main window: show the main dialog, as
 // "Open" in the tray menu does.
 UINT GetShowInstanceMessage();

@@ -49,7 +49,15 @@ bool CWaitDlg::OnInitDialog() {
     // Its owner, the main dialog, is mostly hidden: then this centres it on the screen.
     CenterWindow();
 
-    if (IsCloseRequested()) {
+    bool bAlreadyRequested;
+    {
+        std::lock_guard lock(m_lock);
+        bAlreadyRequested = m_bCloseRequested;
+        if (!bAlreadyRequested) {
+            m_hWndOpen = m_hWnd;  // from now on a request reaches the window
+        }
+    }
+    if (bAlreadyRequested) {
         // The work ended before the window existed: end the run before it is ever shown.
         OnClose();
         return true;
@@ -58,24 +66,8 @@ bool CWaitDlg::OnInitDialog() {
     // is not yet shown comes up as a flashing taskbar button instead of in front.
     ShowWindow(m_hWnd, SW_SHOW);
     SetForegroundWindow(m_hWnd);
-    bool bAlreadyRequested;
-    {
-        std::lock_guard lock(m_lock);
-        bAlreadyRequested = m_bCloseRequested;
-        if (!bAlreadyRequested) {
-            m_hWndOpen = m_hWnd;  // from now on a request reaches the window
-            SetEvent(m_hWindowOpened.Get());
-        }
-    }
-    if (bAlreadyRequested) {
-        OnClose();
-    }
+    SetEvent(m_hWindowOpened.Get());
     return true;
-}
-
-bool CWaitDlg::IsCloseRequested() {
-    std::lock_guard lock(m_lock);
-    return m_bCloseRequested;
 }
 
 void CWaitDlg::OnTimer(UINT_PTR /*nId*/) {

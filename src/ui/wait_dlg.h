@@ -21,8 +21,8 @@ public:
     // window, the request is kept and the window ends itself as soon as it is created.
     void RequestClose();
 
-    // Any thread: the window of the current run, waiting up to nTimeoutMs for it to be
-    // created (the worker starts before the window exists); null when it did not come.
+    // Any thread: the window of the current run, waiting up to nTimeoutMs for it to be up in
+    // front (the worker starts before the window exists); null when it did not come.
     HWND WaitForWindow(DWORD nTimeoutMs);
 
     bool IsTimerRunning() const { return m_timer.IsRunning(); }
@@ -36,13 +36,11 @@ protected:
     void OnDestroy() override;
 
 private:
-    bool IsCloseRequested();
-
     HWND m_hProgress = nullptr;  // control 1041
     CWindowTimer m_timer;        // id 1, every 500 ms
 
     CCriticalSection m_lock;
-    // Manual reset: set once the current run's window takes requests. An event, not a
+    // Manual reset: set once the current run's window is shown in front. An event, not a
     // condition variable, whose timed wait would pull in clock functions Vista's runtime lacks.
     CKernelHandle m_hWindowOpened;
     bool m_bCloseRequested = false;  // guarded by m_lock

@@ -100,9 +100,16 @@ class InstallerEn(harness.MachineCase):
 
         m.choose_from_tray(32772)
         self.assertEqual(m.program.wait(timeout=30), 0)
+        # Another copy of the tool, in a folder with a blank, keeps its quoted entry.
+        other = r"C:\Other Tools\Mavris.exe"
+        self.unix(other).parent.mkdir(parents=True, exist_ok=True)
+        self.unix(other).write_bytes(b"MZ")
+        m.import_reg("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                     "CurrentVersion\\Run]\n"
+                     '"ORVA_ModemOnHold"="\\"C:\\\\Other Tools\\\\Mavris.exe\\""\n')
         self.uninstall()
         self.assertEqual(self.traces(), {"files": None, "link": False, "entry": None,
-                                         "user autorun": None, "machine autorun": None})
+                                         "user autorun": None, "machine autorun": f'"{other}"'})
         self.assertEqual(m.reg_value(SETTINGS_KEY, "Run"), "0", "the settings stay")
 
 

@@ -30,6 +30,24 @@ TEST(SingleInstanceTest, TellsWhetherAnotherInstanceRuns) {
     LocalFree(pNobody);
 }
 
+// The global mark: anybody may open it to wait on it; a second holder (an instance of another
+// session) keeps it alive too; it goes with the last holder.
+TEST(SingleInstanceTest, GlobalMarkCanBeSeenForAsLongAsAnInstanceHoldsIt) {
+    const wchar_t* pszName = L"Global\\Mavris-test-running";
+    HANDLE hFirst = HoldGlobalInstanceMark(pszName);
+    ASSERT_NE(hFirst, nullptr);
+    HANDLE hSecond = HoldGlobalInstanceMark(pszName);
+    ASSERT_NE(hSecond, nullptr);
+    CloseHandle(hFirst);
+    HANDLE hLook = OpenMutexW(SYNCHRONIZE, FALSE, pszName);
+    EXPECT_NE(hLook, nullptr) << "setup's look, with the second instance still running";
+    CloseHandle(hLook);
+    // Only waiting is granted: a look may not take the mutex over.
+    EXPECT_EQ(OpenMutexW(MUTEX_MODIFY_STATE, FALSE, pszName), nullptr);
+    CloseHandle(hSecond);
+    EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, pszName), nullptr) << "left behind";
+}
+
 // Where the messages of other processes are let through to an elevated instance: the window's
 // own filter where Windows has it (7 and later), the process-wide one on Vista.
 struct FilterCalls {
