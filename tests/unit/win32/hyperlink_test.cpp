@@ -5,184 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "ui/dialog.h"
-#include "ui/hyperlink.h"
-#include "ui/resource.h"
-#include "ui/text.h"
-#include "unit/win32/dialog_template.h"
+#include "unit/win32/hyperlink_test_host.h"
 
 namespace {
 
-constexpr const char kAddress[] = "http://www.orva.example/";
-
-std::vector<std::pair<std::string, int>> g_opened;
-
-INT_PTR RecordOpen(const std::string& target, int nShowCmd) {
-    g_opened.emplace_back(target, nShowCmd);
-    return 33;
-}
-
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// A dialog holding one static 1015 that becomes a link when the dialog starts, as in the
-// About box.
-class CLinkHostDlg : public CDialog {
-public:
-    explicit CLinkHostDlg(const DLGTEMPLATE* pTemplate) : CDialog(IDD_ABOUTBOX) {
-        InitIndirect(pTemplate);
-    }
-    CHyperLink m_link;
-    std::string m_presetTarget;
-
-protected:
-    bool OnInitDialog() override {
-        if (!m_presetTarget.empty()) {
-            m_link.SetLinkTarget(m_presetTarget);
-        }
-        m_link.AttachDlgItem(m_hWnd, IDC_LINK);
-        return true;
-    }
-};
-
-RECT ChildRect(HWND hChild) {
-    RECT rc;
-    GetWindowRect(hChild, &rc);
-    MapWindowPoints(nullptr, GetParent(hChild), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
-// The columns a drawing inked on a white 32-bit bitmap of nWidth x nHeight: first and one past
-// the last, {0, 0} when nothing was drawn.
-template <typename Draw>
-std::pair<int, int> InkedColumns(HDC hRef, int nWidth, int nHeight, Draw draw) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = nWidth;
-    info.bmiHeader.biHeight = -nHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pBits = nullptr;
-    HDC hDC = CreateCompatibleDC(hRef);
-    HBITMAP hBitmap = CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    HGDIOBJ hOld = SelectObject(hDC, hBitmap);
-    auto* pPixels = static_cast<DWORD*>(pBits);
-    std::fill(pPixels, pPixels + nWidth * nHeight, 0x00FFFFFFu);
-    draw(hDC);
-    GdiFlush();
-    std::pair<int, int> columns{0, 0};
-    bool bAny = false;
-    for (int x = 0; x < nWidth; ++x) {
-        for (int y = 0; y < nHeight; ++y) {
-            if ((pPixels[y * nWidth + x] & 0x00FFFFFFu) != 0x00FFFFFFu) {
-                columns.first = bAny ? columns.first : x;
-                columns.second = x + 1;
-                bAny = true;
-                break;
-            }
-        }
-    }
-    SelectObject(hDC, hOld);
-    DeleteObject(hBitmap);
-    DeleteDC(hDC);
-    return columns;
-}
-
-// The width a text covers when drawn in a font with nothing clipping it: its advance width, or
-// the last inked column where the renderer draws beyond that.
-int DrawnTextWidth(HDC hRef, HFONT hFont, const char* pszText, SIZE extent) {
-    const auto columns = InkedColumns(hRef, 2 * extent.cx + 64, extent.cy, [&](HDC hDC) {
-        SelectObject(hDC, hFont);
-        SetBkMode(hDC, TRANSPARENT);
-        TextOutA(hDC, 0, 0, pszText, lstrlenA(pszText));
-    });
-    return std::max<int>(extent.cx, columns.second);
-}
-
-// The size the control needs: its text as drawn in the underlined font plus its borders.
-SIZE NeededSize(HWND hControl, HFONT hFont) {
-    char szText[256] = {};
-    GetWindowTextA(hControl, szText, sizeof szText);
-    HDC hDC = GetDC(hControl);
-    HGDIOBJ hOld = SelectObject(hDC, hFont);
-    SIZE extent{};
-    GetTextExtentPoint32A(hDC, szText, lstrlenA(szText), &extent);
-    SelectObject(hDC, hOld);
-    extent.cx = DrawnTextWidth(hDC, hFont, szText, extent);
-    ReleaseDC(hControl, hDC);
-    RECT rcWindow;
-    RECT rcClient;
-    GetWindowRect(hControl, &rcWindow);
-    GetClientRect(hControl, &rcClient);
-    return {extent.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
-            extent.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom};
-}
-
-bool IsUnderlined(HFONT hFont) {
-    LOGFONTA logFont{};
-    return GetObjectA(hFont, sizeof logFont, &logFont) != 0 && logFont.lfUnderline != 0;
-}
-
-class HyperLinkTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        g_opened.clear();
-        CHyperLink::SetLinkOpener(RecordOpen);
-    }
-    void TearDown() override {
-        CHyperLink::SetLinkOpener(nullptr);
-        if (m_pDialog != nullptr) {
-            m_pDialog->DestroyWindow();
-            m_pDialog.reset();
-        }
-    }
-
-    // A dialog (hidden: nothing here needs it on the screen) with static 1015 of the given style,
-    // size and text.
-    HWND Open(DWORD nStyle, short cx, short cy, const char* pszText,
-              std::string presetTarget = {}) {
-        m_template =
-            std::make_unique<CDialogTemplate>(WS_POPUP | WS_CAPTION, 20, 20, 221, 132, "Link test");
-        m_template->Add(CDialogTemplate::kStatic, IDC_LINK, nStyle, 90, 85, cx, cy, pszText);
-        m_pDialog = std::make_unique<CLinkHostDlg>(m_template->Get());
-        m_pDialog->m_presetTarget = std::move(presetTarget);
-        EXPECT_TRUE(m_pDialog->Create());
-        PumpMessages();
-        m_hLink = m_pDialog->GetDlgItem(IDC_LINK);
-        return m_hLink;
-    }
-
-    COLORREF TextColourOnColourRequest(HBRUSH* pBrush = nullptr, int* pBkMode = nullptr) {
-        HDC hDC = GetDC(m_hLink);
-        const LRESULT nBrush =
-            SendMessageA(m_pDialog->GetSafeHwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
-                         reinterpret_cast<LPARAM>(m_hLink));
-        const COLORREF colour = GetTextColor(hDC);
-        if (pBrush != nullptr) {
-            *pBrush = reinterpret_cast<HBRUSH>(nBrush);
-        }
-        if (pBkMode != nullptr) {
-            *pBkMode = GetBkMode(hDC);
-        }
-        ReleaseDC(m_hLink, hDC);
-        return colour;
-    }
-
-    std::unique_ptr<CDialogTemplate> m_template;
-    std::unique_ptr<CLinkHostDlg> m_pDialog;
-    HWND m_hLink = nullptr;
-};
+using namespace link_test;
 
 // Fitting keeps the edge the alignment names and gives the control the size of its text plus
 // its borders.
@@ -370,18 +199,36 @@ TEST_F(HyperLinkTest, TheLinkCanBeAttachedAgainAfterItsWindowWasDestroyed) {
 // The control shows its whole text: painted by the static itself (clipped to its client
 // area) it inks the same columns as the text drawn freely in the control's own font. Under Wine
 // some glyphs ("w" of the face standing in for "MS Sans Serif") are drawn wider than measured,
-// which cut off the last letters of the About box's address.
-class HyperLinkPaintTest : public HyperLinkTest,
-                           public ::testing::WithParamInterface<const char*> {};
+// which cut off the last letters of the About box's address. The dialog font of 10, 12 and 16
+// points is the 8-point font at 125, 150 and 200 % scaling: the link's font is the dialog's
+// font, underlined, at every size.
+struct PaintCase {
+    const char* pszText;
+    WORD nPoints;
+};
 
-TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPainted) {
+class HyperLinkPaintTest : public HyperLinkTest, public ::testing::WithParamInterface<PaintCase> {};
+
+TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPaintedInTheDialogFont) {
+    const char* pszText = GetParam().pszText;
     // The About box's layout: template text, then the address set when the box starts.
-    ASSERT_NE(Open(SS_LEFT, 76, 8, "http://www.orva.com"), nullptr);
-    SetWindowTextA(m_hLink, GetParam());
-    m_pDialog->m_link.SetLinkTarget(GetParam());
+    ASSERT_NE(Open(SS_LEFT, 76, 8, "http://www.orva.com", {}, false, GetParam().nPoints), nullptr);
+    SetWindowTextA(m_hLink, pszText);
+    m_pDialog->m_link.SetLinkTarget(pszText);
 
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(m_hLink, WM_GETFONT, 0, 0));
     ASSERT_EQ(hFont, m_pDialog->m_link.GetUnderlineFont());
+    LOGFONTA dialogFont{};
+    LOGFONTA linkFont{};
+    ASSERT_NE(GetObjectA(
+                  reinterpret_cast<HFONT>(SendMessageA(m_pDialog->GetSafeHwnd(), WM_GETFONT, 0, 0)),
+                  sizeof dialogFont, &dialogFont),
+              0);
+    ASSERT_NE(GetObjectA(hFont, sizeof linkFont, &linkFont), 0);
+    EXPECT_EQ(linkFont.lfHeight, dialogFont.lfHeight) << GetParam().nPoints << " points";
+    EXPECT_STREQ(linkFont.lfFaceName, dialogFont.lfFaceName);
+    EXPECT_TRUE(linkFont.lfUnderline);
+
     RECT rcClient;
     GetClientRect(m_hLink, &rcClient);
     HDC hRef = GetDC(m_hLink);
@@ -392,17 +239,23 @@ TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPainted) {
     const auto free = InkedColumns(hRef, nWidth, rcClient.bottom, [&](HDC hDC) {
         SelectObject(hDC, hFont);
         SetBkMode(hDC, TRANSPARENT);
-        TextOutA(hDC, 0, 0, GetParam(), lstrlenA(GetParam()));
+        TextOutA(hDC, 0, 0, pszText, lstrlenA(pszText));
     });
     ReleaseDC(m_hLink, hRef);
     EXPECT_GT(free.second, 0) << "nothing drawn";
     EXPECT_EQ(painted, free) << "client width " << rcClient.right;
     EXPECT_LE(free.second, rcClient.right);
+    EXPECT_EQ(rcClient.bottom, NeededSize(m_hLink, hFont).cy) << "the text's full height";
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, HyperLinkPaintTest,
-                         ::testing::Values("http://www.orva.de", "http://www.orva.com",
-                                           "http://www.orva.fr", "wwwwwwwwww", "Mavris", kAddress));
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, HyperLinkPaintTest,
+    ::testing::Values(PaintCase{"http://www.orva.de", 8}, PaintCase{"http://www.orva.com", 8},
+                      PaintCase{"http://www.orva.fr", 8}, PaintCase{"wwwwwwwwww", 8},
+                      PaintCase{"Mavris", 8}, PaintCase{kAddress, 8},
+                      PaintCase{"http://www.orva.de", 10}, PaintCase{"http://www.orva.com", 10},
+                      PaintCase{"http://www.orva.de", 12}, PaintCase{"http://www.orva.com", 12},
+                      PaintCase{"http://www.orva.de", 16}, PaintCase{"http://www.orva.com", 16}));
 
 // The command line built from a registered ".htm" open command: cut at the placeholder, a
 // blank and the address appended, and refused when it would not fit the 520-byte buffer.
