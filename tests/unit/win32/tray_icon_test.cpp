@@ -26,11 +26,15 @@ struct ShellCall {
     NOTIFYICONDATAA data;
 };
 
-// Records every shell call and answers with m_bResult; builds the tray menu in memory as the
-// resource script describes it.
+// Records every shell call and answers with m_bResult (the version and focus requests apart,
+// in m_requests); builds the tray menu in memory as the resource script describes it.
 class CFakeTrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nOperation, NOTIFYICONDATAA* pData) override {
+        if (nOperation == NIM_SETVERSION || nOperation == NIM_SETFOCUS) {
+            m_requests.push_back({nOperation, *pData});
+            return nOperation == NIM_SETVERSION ? m_bVersionResult : TRUE;
+        }
         m_calls.push_back({nOperation, *pData});
         if (nOperation == NIM_ADD && m_bIconExists) {
             return FALSE;  // the shell has this icon already
@@ -64,8 +68,10 @@ public:
     }
 
     std::vector<ShellCall> m_calls;
+    std::vector<ShellCall> m_requests;
     std::vector<UINT> m_loadedIds;
     BOOL m_bResult = TRUE;
+    BOOL m_bVersionResult = TRUE;
     bool m_bIconExists = false;
     int m_nRefusedAdds = 0;
     bool m_bMenuFails = false;
@@ -83,6 +89,12 @@ struct WindowLog {
     std::vector<int> menuItems;
     UINT nMenuDefault = static_cast<UINT>(-1);
     UINT nPickOnOpen = 0;  // choose this item by keyboard once the menu is up
+    int nMenus = 0;        // popup menus opened
+    RECT rcMenu{};         // where the last one was on the screen
+    // Sent to the window once the menu is up, as the shell's second notification of one Enter.
+    UINT nSendWhileOpen = 0;
+    WPARAM nSendWParam = 0;
+    LPARAM nSendLParam = 0;
 };
 WindowLog g_window;
 
@@ -100,6 +112,9 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         ++g_window.nTaskbarCreated;
         return 0;
     }
+    if (nMsg == WM_INITMENUPOPUP && HIWORD(lParam) == FALSE) {
+        ++g_window.nMenus;
+    }
     if (nMsg == WM_INITMENUPOPUP && HIWORD(lParam) == FALSE && g_window.menuItems.empty()) {
         HMENU hMenu = reinterpret_cast<HMENU>(wParam);
         for (int i = 0; i < GetMenuItemCount(hMenu); ++i) {
@@ -110,6 +125,12 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         g_window.nMenuDefault = GetMenuDefaultItem(hMenu, TRUE, 0);  // by position
     }
     if (nMsg == WM_ENTERIDLE && wParam == MSGF_MENU) {
+        GetWindowRect(reinterpret_cast<HWND>(lParam), &g_window.rcMenu);
+        if (g_window.nSendWhileOpen != 0) {
+            const UINT nSend = g_window.nSendWhileOpen;
+            g_window.nSendWhileOpen = 0;
+            SendMessageA(hWnd, nSend, g_window.nSendWParam, g_window.nSendLParam);
+        }
         // The menu is up and waits for the user: choose by keyboard, or close it unchosen.
         if (g_window.nPickOnOpen != 0) {
             HWND hMenuWnd = reinterpret_cast<HWND>(lParam);
@@ -161,13 +182,15 @@ protected:
     CFakeTrayShell m_shell;
 };
 
-TEST_F(TrayIconTest, StartsWithTheShortRecordAndNoIcon) {
+TEST_F(TrayIconTest, StartsWithVistasRecordAskingForVersionFourAndNoIcon) {
     CTrayIcon tray(kIconId, m_shell);
     const NOTIFYICONDATAA& data = tray.GetIconData();
-    EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+    EXPECT_EQ(data.cbSize, sizeof(NOTIFYICONDATAA));
 #ifndef _WIN64
-    EXPECT_EQ(data.cbSize, 88u);
+    EXPECT_EQ(data.cbSize, 508u);
 #endif
+    EXPECT_EQ(data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    EXPECT_EQ(tray.GetIconVersion(), 0u);
     EXPECT_EQ(data.uID, kIconId);
     EXPECT_EQ(data.hIcon, nullptr);
     EXPECT_STREQ(data.szTip, "");  // there is no string 125
@@ -193,19 +216,20 @@ TEST_F(TrayIconTest, AddThenChangeThenRemove) {
     ASSERT_TRUE(tray.UpdateIcon(nullptr, nullptr));
 
     ASSERT_EQ(m_shell.m_calls.size(), 3u);
-    const DWORD kAll = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+    // Version 4 shows the standard tip only with NIF_SHOWTIP.
+    const DWORD kAll = NIF_ICON | NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE;
     struct Expected {
         DWORD nOperation;
         DWORD nFlags;
     };
     const Expected expected[] = {
-        {NIM_ADD, kAll}, {NIM_MODIFY, kAll}, {NIM_DELETE, NIF_TIP | NIF_MESSAGE}};
+        {NIM_ADD, kAll}, {NIM_MODIFY, kAll}, {NIM_DELETE, NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE}};
     for (std::size_t i = 0; i < 3; ++i) {
         const ShellCall& call = m_shell.m_calls[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(call.nOperation, expected[i].nOperation);
         EXPECT_EQ(call.data.uFlags, expected[i].nFlags);
-        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+        EXPECT_EQ(call.data.cbSize, sizeof(NOTIFYICONDATAA));
         EXPECT_EQ(call.data.hWnd, m_hWnd);
         EXPECT_EQ(call.data.uID, kIconId);
         EXPECT_EQ(call.data.uCallbackMessage, kCallback);
@@ -327,7 +351,7 @@ TEST_F(TrayIconTest, ANewTaskbarGetsTheIconAgainWithTheSameTip) {
     EXPECT_EQ(call.nOperation, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(call.data.hIcon, m_hIcon);
     EXPECT_STREQ(call.data.szTip, "kept tip");
-    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP | NIF_MESSAGE));
+    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE));
     EXPECT_TRUE(tray.IsShown());
     EXPECT_EQ(g_window.nTaskbarCreated, 1);  // the window itself still sees the broadcast
 }
@@ -481,6 +505,124 @@ TEST_F(TrayIconTest, TheCallbackMessageReachesTheIconAndThenTheWindow) {
     tray.BindWindow(nullptr, 0);
     SendMessageA(m_hWnd, kCallback, kIconId, WM_LBUTTONDBLCLK);
     EXPECT_EQ(tray.m_seen.size(), 2u);  // unbound: the window alone sees it
+}
+
+// Every add asks the shell for version 4, whose notifications tell the keyboard from the mouse;
+// the shell forgets the version with the icon, so an icon added again asks again.
+TEST_F(TrayIconTest, EveryAddAsksForVersionFour) {
+    for (const BOOL bTaken : {TRUE, FALSE}) {
+        SCOPED_TRACE(bTaken ? "the shell takes version 4" : "the shell refuses it");
+        m_shell.m_requests.clear();
+        m_shell.m_bVersionResult = bTaken;
+        CTrayIcon tray(kIconId, m_shell);
+        tray.BindWindow(m_hWnd, kCallback);
+        ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+        EXPECT_EQ(tray.GetIconVersion(), bTaken ? 4u : 0u);
+        SendMessageA(m_hWnd, CTrayIcon::s_nTaskbarCreated, 0, 0);
+        ASSERT_EQ(m_shell.m_requests.size(), 2u);
+        for (const ShellCall& request : m_shell.m_requests) {
+            EXPECT_EQ(request.nOperation, static_cast<DWORD>(NIM_SETVERSION));
+            EXPECT_EQ(request.data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+            EXPECT_EQ(request.data.hWnd, m_hWnd);
+            EXPECT_EQ(request.data.uID, kIconId);
+        }
+        tray.UpdateIcon(nullptr, nullptr);
+        EXPECT_EQ(tray.GetIconVersion(), 0u);
+    }
+}
+
+// The callback message as the shell sends it for the icon's version, from the mouse and from
+// the keyboard (Win+B and the arrows select the icon; then Enter or Space send NIN_KEYSELECT,
+// the menu key or Shift+F10 WM_CONTEXTMENU). Version 4: the event and the icon's id in lParam,
+// the icon's place on the screen in wParam.
+constexpr WPARAM kAnchor = MAKEWPARAM(200, 150);
+
+struct EventCase {
+    const char* name;
+    bool bVersion4;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool bMenu;
+    UINT nCommand;
+};
+
+class TrayIconEventTest : public TrayIconTest, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(TrayIconEventTest, ShowsTheMenuAtTheIconOrRunsOpenOrDoesNothing) {
+    const EventCase& c = GetParam();
+    m_shell.m_bVersionResult = c.bVersion4 ? TRUE : FALSE;
+    CTrayIcon tray(kIconId, m_shell);
+    tray.BindWindow(m_hWnd, kCallback);
+    ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+    SendMessageA(m_hWnd, kCallback, c.wParam, c.lParam);
+    PumpMessages();
+    EXPECT_EQ(g_window.nMenus, c.bMenu ? 1 : 0);
+    EXPECT_EQ(g_window.commands,
+              c.nCommand != 0 ? std::vector<UINT>{c.nCommand} : std::vector<UINT>{});
+    if (c.bMenu && c.bVersion4) {
+        EXPECT_EQ(g_window.rcMenu.left, 200) << "the menu opens at the icon";
+        EXPECT_EQ(g_window.rcMenu.top, 150);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, TrayIconEventTest,
+    ::testing::Values(
+        EventCase{"EnterOrSpaceOpensTheMenu", true, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId),
+                  true, 0},
+        EventCase{"MenuKeyOrRightClickOpensTheMenu", true, kAnchor,
+                  MAKELPARAM(WM_CONTEXTMENU, kIconId), true, 0},
+        EventCase{"RightReleaseLeavesItToTheContextMenu", true, kAnchor,
+                  MAKELPARAM(WM_RBUTTONUP, kIconId), false, 0},
+        EventCase{"LeftClickSelectDoesNothing", true, kAnchor, MAKELPARAM(NIN_SELECT, kIconId),
+                  false, 0},
+        EventCase{"DoubleClickRunsOpen", true, kAnchor, MAKELPARAM(WM_LBUTTONDBLCLK, kIconId),
+                  false, kOpen},
+        EventCase{"AnotherIconsEnterDoesNothing", true, kAnchor,
+                  MAKELPARAM(NIN_KEYSELECT, kIconId + 1), false, 0},
+        EventCase{"FirstVersionRightReleaseOpensTheMenu", false, kIconId, WM_RBUTTONUP, true, 0},
+        EventCase{"FirstVersionDoubleClickRunsOpen", false, kIconId, WM_LBUTTONDBLCLK, false,
+                  kOpen},
+        EventCase{"FirstVersionKeySelectOpensTheMenu", false, kIconId, NIN_KEYSELECT, true, 0}),
+    [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.name; });
+
+// One Enter brings two NIN_KEYSELECT: the one that comes while the menu is open and the one
+// right after it closed open nothing. A menu left unchosen from the keyboard hands the keyboard
+// back to the notification area (NIM_SETFOCUS); one left after a right click does not.
+TEST_F(TrayIconTest, OneEnterOpensOneMenuWhichGivesTheKeyboardBack) {
+    CTrayIcon tray(kIconId, m_shell);
+    tray.BindWindow(m_hWnd, kCallback);
+    ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+    const LPARAM kKeySelect = MAKELPARAM(NIN_KEYSELECT, kIconId);
+    const auto focusRequests = [this] {
+        return std::count_if(
+            m_shell.m_requests.begin(), m_shell.m_requests.end(),
+            [](const ShellCall& request) { return request.nOperation == NIM_SETFOCUS; });
+    };
+    g_window.nSendWhileOpen = kCallback;
+    g_window.nSendWParam = kAnchor;
+    g_window.nSendLParam = kKeySelect;
+    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
+    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
+    PumpMessages();
+    EXPECT_EQ(g_window.nMenus, 1);
+    EXPECT_EQ(focusRequests(), 1);
+
+    // A later Enter opens it again; an item chosen there arrives, and the keyboard stays.
+    Sleep(GetDoubleClickTime() + 100);
+    g_window.nPickOnOpen = kOpen;
+    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
+    PumpMessages();
+    EXPECT_EQ(g_window.nMenus, 2);
+    EXPECT_EQ(g_window.commands, std::vector<UINT>{kOpen});
+    EXPECT_EQ(focusRequests(), 1);
+
+    // A right click: the release, then the context menu; left unchosen, nothing more.
+    SendMessageA(m_hWnd, kCallback, kAnchor, MAKELPARAM(WM_RBUTTONUP, kIconId));
+    SendMessageA(m_hWnd, kCallback, kAnchor, MAKELPARAM(WM_CONTEXTMENU, kIconId));
+    PumpMessages();
+    EXPECT_EQ(g_window.nMenus, 3);
+    EXPECT_EQ(focusRequests(), 1);
 }
 
 }  // namespace
