@@ -112,6 +112,7 @@
 #define IDS_TIP_CALL_OUT 164
 #define IDS_WAIT_TEXT 165
 #define IDS_CALL_OUT 166
+#define IDS_HELP_BLOCKED 190
 
 // The program's own window messages (WM_APP = 0x8000).
 #define WM_COUNTRY_WARNING 0x8003

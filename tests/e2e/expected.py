@@ -97,6 +97,8 @@ TEXTS = {
           "Warten Sie auf die Rückmeldung vom Modem"),
     166: ("Service setting by telephone",
           "Diensteinstellung über Telefon"),
+    190: ("Windows blocks the pages of the help file because Mavris came from the Internet, and Mavris may not unblock the file in its folder.\r\n\r\nTo unblock it: in Explorer, open the folder \"help\" beside Mavris.exe, right-click Mavris.chm, choose \"Properties\", tick \"Unblock\" (or click \"Unblock\") and click \"OK\". If Windows does not let you, unblock the downloaded zip file the same way and unpack it again.",
+          "Windows sperrt die Seiten der Hilfedatei, weil Mavris aus dem Internet stammt, und Mavris darf die Datei in ihrem Ordner nicht freigeben.\r\n\r\nSo geben Sie sie frei: Öffnen Sie im Explorer den Ordner \"help\" neben Mavris.exe, klicken Sie mit der rechten Maustaste auf Mavris.chm, wählen Sie \"Eigenschaften\", setzen Sie den Haken bei \"Zulassen\" (oder klicken Sie auf \"Zulassen\") und klicken Sie auf \"OK\". Lässt Windows das nicht zu, geben Sie die heruntergeladene Zip-Datei ebenso frei und entpacken Sie sie erneut."),
 }
 
 # Ids that must not exist in either language.
