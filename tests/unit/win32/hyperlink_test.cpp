@@ -1,17 +1,196 @@
 // The link control on a real static control of an in-memory dialog: its size after fitting,
-// its colours, font, cursor and click; and the ".htm" fallback of opening an address, against
-// Wine's registry.
+// its colours (also in a high-contrast scheme), font, cursor, click, keyboard focus and
+// accessible name; and the ".htm" fallback of opening an address, against Wine's registry.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "unit/win32/hyperlink_test_host.h"
+#include "ui/dialog.h"
+#include "ui/hyperlink.h"
+#include "ui/resource.h"
+#include "ui/text.h"
+#include "unit/win32/dialog_template.h"
 
 namespace {
 
-using namespace link_test;
+constexpr const char kAddress[] = "http://www.orva.example/";
+
+std::vector<std::pair<std::string, int>> g_opened;
+
+INT_PTR RecordOpen(const std::string& target, int nShowCmd) {
+    g_opened.emplace_back(target, nShowCmd);
+    return 33;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// A dialog holding one static 1015 that becomes a link when the dialog starts, as in the
+// About box.
+class CLinkHostDlg : public CDialog {
+public:
+    explicit CLinkHostDlg(const DLGTEMPLATE* pTemplate) : CDialog(IDD_ABOUTBOX) {
+        InitIndirect(pTemplate);
+    }
+    CHyperLink m_link;
+    std::string m_presetTarget;
+
+protected:
+    bool OnInitDialog() override {
+        if (!m_presetTarget.empty()) {
+            m_link.SetLinkTarget(m_presetTarget);
+        }
+        m_link.AttachDlgItem(m_hWnd, IDC_LINK);
+        return true;
+    }
+};
+
+RECT ChildRect(HWND hChild) {
+    RECT rc;
+    GetWindowRect(hChild, &rc);
+    MapWindowPoints(nullptr, GetParent(hChild), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The columns a drawing inked on a white 32-bit bitmap of nWidth x nHeight: first and one past
+// the last, {0, 0} when nothing was drawn.
+template <typename Draw>
+std::pair<int, int> InkedColumns(HDC hRef, int nWidth, int nHeight, Draw draw) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = nWidth;
+    info.bmiHeader.biHeight = -nHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;
+    HDC hDC = CreateCompatibleDC(hRef);
+    HBITMAP hBitmap = CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HGDIOBJ hOld = SelectObject(hDC, hBitmap);
+    auto* pPixels = static_cast<DWORD*>(pBits);
+    std::fill(pPixels, pPixels + nWidth * nHeight, 0x00FFFFFFu);
+    draw(hDC);
+    GdiFlush();
+    std::pair<int, int> columns{0, 0};
+    bool bAny = false;
+    for (int x = 0; x < nWidth; ++x) {
+        for (int y = 0; y < nHeight; ++y) {
+            if ((pPixels[y * nWidth + x] & 0x00FFFFFFu) != 0x00FFFFFFu) {
+                columns.first = bAny ? columns.first : x;
+                columns.second = x + 1;
+                bAny = true;
+                break;
+            }
+        }
+    }
+    SelectObject(hDC, hOld);
+    DeleteObject(hBitmap);
+    DeleteDC(hDC);
+    return columns;
+}
+
+// The width a text covers when drawn in a font with nothing clipping it: its advance width, or
+// the last inked column where the renderer draws beyond that.
+int DrawnTextWidth(HDC hRef, HFONT hFont, const char* pszText, SIZE extent) {
+    const auto columns = InkedColumns(hRef, 2 * extent.cx + 64, extent.cy, [&](HDC hDC) {
+        SelectObject(hDC, hFont);
+        SetBkMode(hDC, TRANSPARENT);
+        TextOutA(hDC, 0, 0, pszText, lstrlenA(pszText));
+    });
+    return std::max<int>(extent.cx, columns.second);
+}
+
+// The size the control needs: its text as drawn in the underlined font plus its borders.
+SIZE NeededSize(HWND hControl, HFONT hFont) {
+    char szText[256] = {};
+    GetWindowTextA(hControl, szText, sizeof szText);
+    HDC hDC = GetDC(hControl);
+    HGDIOBJ hOld = SelectObject(hDC, hFont);
+    SIZE extent{};
+    GetTextExtentPoint32A(hDC, szText, lstrlenA(szText), &extent);
+    SelectObject(hDC, hOld);
+    extent.cx = DrawnTextWidth(hDC, hFont, szText, extent);
+    ReleaseDC(hControl, hDC);
+    RECT rcWindow;
+    RECT rcClient;
+    GetWindowRect(hControl, &rcWindow);
+    GetClientRect(hControl, &rcClient);
+    return {extent.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
+            extent.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom};
+}
+
+bool IsUnderlined(HFONT hFont) {
+    LOGFONTA logFont{};
+    return GetObjectA(hFont, sizeof logFont, &logFont) != 0 && logFont.lfUnderline != 0;
+}
+
+class HyperLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_opened.clear();
+        CHyperLink::SetLinkOpener(RecordOpen);
+    }
+    void TearDown() override {
+        CHyperLink::SetLinkOpener(nullptr);
+        CHyperLink::SetHighContrastQuery(nullptr);
+        if (m_pDialog != nullptr) {
+            m_pDialog->DestroyWindow();
+            m_pDialog.reset();
+        }
+    }
+
+    // A dialog (hidden: nothing here needs it on the screen) with static 1015 of the given style,
+    // size and text; with bOkButton the About box's default OK button comes before it, and
+    // nPoints is the size of the dialog's font.
+    HWND Open(DWORD nStyle, short cx, short cy, const char* pszText, std::string presetTarget = {},
+              bool bOkButton = false, WORD nPoints = 8) {
+        m_template = std::make_unique<CDialogTemplate>(WS_POPUP | WS_CAPTION, 20, 20, 221, 132,
+                                                       "Link test", nPoints);
+        if (bOkButton) {
+            m_template->Add(CDialogTemplate::kButton, IDOK,
+                            BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 134, 111, 50, 14, "OK");
+        }
+        m_template->Add(CDialogTemplate::kStatic, IDC_LINK, nStyle, 90, 85, cx, cy, pszText);
+        m_pDialog = std::make_unique<CLinkHostDlg>(m_template->Get());
+        m_pDialog->m_presetTarget = std::move(presetTarget);
+        EXPECT_TRUE(m_pDialog->Create());
+        PumpMessages();
+        m_hLink = m_pDialog->GetDlgItem(IDC_LINK);
+        return m_hLink;
+    }
+
+    COLORREF TextColourOnColourRequest(HBRUSH* pBrush = nullptr, int* pBkMode = nullptr) {
+        HDC hDC = GetDC(m_hLink);
+        const LRESULT nBrush =
+            SendMessageA(m_pDialog->GetSafeHwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
+                         reinterpret_cast<LPARAM>(m_hLink));
+        const COLORREF colour = GetTextColor(hDC);
+        if (pBrush != nullptr) {
+            *pBrush = reinterpret_cast<HBRUSH>(nBrush);
+        }
+        if (pBkMode != nullptr) {
+            *pBkMode = GetBkMode(hDC);
+        }
+        ReleaseDC(m_hLink, hDC);
+        return colour;
+    }
+
+    std::unique_ptr<CDialogTemplate> m_template;
+    std::unique_ptr<CLinkHostDlg> m_pDialog;
+    HWND m_hLink = nullptr;
+};
 
 // Fitting keeps the edge the alignment names and gives the control the size of its text plus
 // its borders.
@@ -256,6 +435,81 @@ INSTANTIATE_TEST_SUITE_P(
                       PaintCase{"http://www.orva.de", 10}, PaintCase{"http://www.orva.com", 10},
                       PaintCase{"http://www.orva.de", 12}, PaintCase{"http://www.orva.com", 12},
                       PaintCase{"http://www.orva.de", 16}, PaintCase{"http://www.orva.com", 16}));
+
+// What the control paints of its client area on white, pixel by pixel.
+std::vector<COLORREF> Painted(HWND hControl) {
+    RECT rc;
+    GetClientRect(hControl, &rc);
+    std::vector<COLORREF> pixels;
+    HDC hRef = GetDC(hControl);
+    InkedColumns(hRef, rc.right, rc.bottom, [&](HDC hDC) {
+        SendMessageA(hControl, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hDC), PRF_CLIENT);
+        for (int n = 0; n < rc.right * rc.bottom; ++n) {
+            pixels.push_back(GetPixel(hDC, n % rc.right, n / rc.right));
+        }
+    });
+    ReleaseDC(hControl, hRef);
+    return pixels;
+}
+
+TEST_F(HyperLinkTest, TabReachesTheLinkWhichShowsItsFocusAndIsNamedByItsText) {
+    ASSERT_NE(Open(SS_LEFT, 150, 8, kAddress, {}, true), nullptr);
+    SetFocus(m_pDialog->GetDlgItem(IDOK));
+    const std::vector<COLORREF> unfocused = Painted(m_hLink);
+    MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 1, 0, {}};
+    EXPECT_TRUE(IsDialogMessageA(m_pDialog->GetSafeHwnd(), &tab));
+    ASSERT_EQ(GetFocus(), m_hLink) << "Tab goes from OK to the link";
+    EXPECT_NE(Painted(m_hLink), unfocused) << "no focus cue";
+
+    // What a screen reader asks of the focused control.
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    IAccessible* pAccessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(m_hLink, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&pAccessible)),
+              S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(pAccessible->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name != nullptr ? name : L""), L"http://www.orva.example/");
+    SysFreeString(name);
+    pAccessible->Release();
+    CoUninitialize();
+}
+
+// In a high-contrast scheme (the colours of Windows' "High Contrast Black" here) the text and
+// background are the scheme's hyperlink on window colours, or its selection's colours while the
+// pointer is over the link: never the link's own dark blue on the scheme's black.
+TEST_F(HyperLinkTest, InAHighContrastSchemeTheColoursAreTheSchemes) {
+    const int kIndexes[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_HOTLIGHT, COLOR_HIGHLIGHT,
+                            COLOR_HIGHLIGHTTEXT};
+    const COLORREF kScheme[] = {RGB(0, 0, 0), RGB(0, 0, 0), RGB(255, 255, 0), RGB(26, 235, 255),
+                                RGB(0, 0, 0)};
+    COLORREF saved[std::size(kIndexes)];
+    for (std::size_t i = 0; i < std::size(kIndexes); ++i) {
+        saved[i] = GetSysColor(kIndexes[i]);
+    }
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, kScheme);
+    CHyperLink::SetHighContrastQuery([] { return true; });
+    if (Open(SS_LEFT, 150, 8, kAddress) != nullptr) {
+        for (const bool bHover : {false, true}) {
+            if (bHover) {
+                SendMessageA(m_hLink, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            }
+            EXPECT_EQ(TextColourOnColourRequest(), bHover ? RGB(0, 0, 0) : RGB(255, 255, 0));
+            COLORREF crBackground = CLR_INVALID;
+            HDC hRef = GetDC(m_hLink);
+            InkedColumns(hRef, 4, 4, [&](HDC hDC) {
+                SendMessageA(m_hLink, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0);
+                crBackground = GetPixel(hDC, 1, 1);
+            });
+            ReleaseDC(m_hLink, hRef);
+            EXPECT_EQ(crBackground, bHover ? RGB(26, 235, 255) : RGB(0, 0, 0));
+        }
+    }
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, saved);
+}
 
 // The command line built from a registered ".htm" open command: cut at the placeholder, a
 // blank and the address appended, and refused when it would not fit the 520-byte buffer.

@@ -91,10 +91,6 @@ struct WindowLog {
     UINT nPickOnOpen = 0;  // choose this item by keyboard once the menu is up
     int nMenus = 0;        // popup menus opened
     RECT rcMenu{};         // where the last one was on the screen
-    // Sent to the window once the menu is up, as the shell's second notification of one Enter.
-    UINT nSendWhileOpen = 0;
-    WPARAM nSendWParam = 0;
-    LPARAM nSendLParam = 0;
 };
 WindowLog g_window;
 
@@ -126,11 +122,6 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     }
     if (nMsg == WM_ENTERIDLE && wParam == MSGF_MENU) {
         GetWindowRect(reinterpret_cast<HWND>(lParam), &g_window.rcMenu);
-        if (g_window.nSendWhileOpen != 0) {
-            const UINT nSend = g_window.nSendWhileOpen;
-            g_window.nSendWhileOpen = 0;
-            SendMessageA(hWnd, nSend, g_window.nSendWParam, g_window.nSendLParam);
-        }
         // The menu is up and waits for the user: choose by keyboard, or close it unchosen.
         if (g_window.nPickOnOpen != 0) {
             HWND hMenuWnd = reinterpret_cast<HWND>(lParam);
@@ -507,39 +498,14 @@ TEST_F(TrayIconTest, TheCallbackMessageReachesTheIconAndThenTheWindow) {
     EXPECT_EQ(tray.m_seen.size(), 2u);  // unbound: the window alone sees it
 }
 
-// Every add asks the shell for version 4, whose notifications tell the keyboard from the mouse;
-// the shell forgets the version with the icon, so an icon added again asks again.
-TEST_F(TrayIconTest, EveryAddAsksForVersionFour) {
-    for (const BOOL bTaken : {TRUE, FALSE}) {
-        SCOPED_TRACE(bTaken ? "the shell takes version 4" : "the shell refuses it");
-        m_shell.m_requests.clear();
-        m_shell.m_bVersionResult = bTaken;
-        CTrayIcon tray(kIconId, m_shell);
-        tray.BindWindow(m_hWnd, kCallback);
-        ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
-        EXPECT_EQ(tray.GetIconVersion(), bTaken ? 4u : 0u);
-        SendMessageA(m_hWnd, CTrayIcon::s_nTaskbarCreated, 0, 0);
-        ASSERT_EQ(m_shell.m_requests.size(), 2u);
-        for (const ShellCall& request : m_shell.m_requests) {
-            EXPECT_EQ(request.nOperation, static_cast<DWORD>(NIM_SETVERSION));
-            EXPECT_EQ(request.data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
-            EXPECT_EQ(request.data.hWnd, m_hWnd);
-            EXPECT_EQ(request.data.uID, kIconId);
-        }
-        tray.UpdateIcon(nullptr, nullptr);
-        EXPECT_EQ(tray.GetIconVersion(), 0u);
-    }
-}
-
-// The callback message as the shell sends it for the icon's version, from the mouse and from
-// the keyboard (Win+B and the arrows select the icon; then Enter or Space send NIN_KEYSELECT,
-// the menu key or Shift+F10 WM_CONTEXTMENU). Version 4: the event and the icon's id in lParam,
-// the icon's place on the screen in wParam.
-constexpr WPARAM kAnchor = MAKEWPARAM(200, 150);
-
+// The callback message as the shell sends it: version 4 (the event and the icon's id in
+// lParam, the icon's place in wParam) once the shell took that version, asked for after the add;
+// else the first layout. Enter or Space on the icon selected from the keyboard (NIN_KEYSELECT)
+// and the menu key (WM_CONTEXTMENU) show the menu at the icon; version 4 follows a right
+// button's release with WM_CONTEXTMENU, so the release itself shows nothing.
 struct EventCase {
     const char* name;
-    bool bVersion4;
+    BOOL bVersion4;
     WPARAM wParam;
     LPARAM lParam;
     bool bMenu;
@@ -550,10 +516,13 @@ class TrayIconEventTest : public TrayIconTest, public ::testing::WithParamInterf
 
 TEST_P(TrayIconEventTest, ShowsTheMenuAtTheIconOrRunsOpenOrDoesNothing) {
     const EventCase& c = GetParam();
-    m_shell.m_bVersionResult = c.bVersion4 ? TRUE : FALSE;
+    m_shell.m_bVersionResult = c.bVersion4;
     CTrayIcon tray(kIconId, m_shell);
     tray.BindWindow(m_hWnd, kCallback);
     ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+    ASSERT_EQ(m_shell.m_requests.size(), 1u);
+    EXPECT_EQ(m_shell.m_requests[0].nOperation, static_cast<DWORD>(NIM_SETVERSION));
+    EXPECT_EQ(m_shell.m_requests[0].data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
     SendMessageA(m_hWnd, kCallback, c.wParam, c.lParam);
     PumpMessages();
     EXPECT_EQ(g_window.nMenus, c.bMenu ? 1 : 0);
@@ -565,64 +534,19 @@ TEST_P(TrayIconEventTest, ShowsTheMenuAtTheIconOrRunsOpenOrDoesNothing) {
     }
 }
 
+constexpr WPARAM kAnchor = MAKEWPARAM(200, 150);
+
 INSTANTIATE_TEST_SUITE_P(
     Events, TrayIconEventTest,
     ::testing::Values(
-        EventCase{"EnterOrSpaceOpensTheMenu", true, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId),
-                  true, 0},
-        EventCase{"MenuKeyOrRightClickOpensTheMenu", true, kAnchor,
-                  MAKELPARAM(WM_CONTEXTMENU, kIconId), true, 0},
-        EventCase{"RightReleaseLeavesItToTheContextMenu", true, kAnchor,
-                  MAKELPARAM(WM_RBUTTONUP, kIconId), false, 0},
-        EventCase{"LeftClickSelectDoesNothing", true, kAnchor, MAKELPARAM(NIN_SELECT, kIconId),
-                  false, 0},
-        EventCase{"DoubleClickRunsOpen", true, kAnchor, MAKELPARAM(WM_LBUTTONDBLCLK, kIconId),
-                  false, kOpen},
-        EventCase{"AnotherIconsEnterDoesNothing", true, kAnchor,
-                  MAKELPARAM(NIN_KEYSELECT, kIconId + 1), false, 0},
-        EventCase{"FirstVersionRightReleaseOpensTheMenu", false, kIconId, WM_RBUTTONUP, true, 0},
-        EventCase{"FirstVersionDoubleClickRunsOpen", false, kIconId, WM_LBUTTONDBLCLK, false,
+        EventCase{"EnterOrSpace", TRUE, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId), true, 0},
+        EventCase{"MenuKey", TRUE, kAnchor, MAKELPARAM(WM_CONTEXTMENU, kIconId), true, 0},
+        EventCase{"RightRelease", TRUE, kAnchor, MAKELPARAM(WM_RBUTTONUP, kIconId), false, 0},
+        EventCase{"DoubleClick", TRUE, kAnchor, MAKELPARAM(WM_LBUTTONDBLCLK, kIconId), false,
                   kOpen},
-        EventCase{"FirstVersionKeySelectOpensTheMenu", false, kIconId, NIN_KEYSELECT, true, 0}),
+        EventCase{"AnotherIconsEnter", TRUE, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId + 1), false,
+                  0},
+        EventCase{"FirstLayoutRightRelease", FALSE, kIconId, WM_RBUTTONUP, true, 0}),
     [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.name; });
-
-// One Enter brings two NIN_KEYSELECT: the one that comes while the menu is open and the one
-// right after it closed open nothing. A menu left unchosen from the keyboard hands the keyboard
-// back to the notification area (NIM_SETFOCUS); one left after a right click does not.
-TEST_F(TrayIconTest, OneEnterOpensOneMenuWhichGivesTheKeyboardBack) {
-    CTrayIcon tray(kIconId, m_shell);
-    tray.BindWindow(m_hWnd, kCallback);
-    ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
-    const LPARAM kKeySelect = MAKELPARAM(NIN_KEYSELECT, kIconId);
-    const auto focusRequests = [this] {
-        return std::count_if(
-            m_shell.m_requests.begin(), m_shell.m_requests.end(),
-            [](const ShellCall& request) { return request.nOperation == NIM_SETFOCUS; });
-    };
-    g_window.nSendWhileOpen = kCallback;
-    g_window.nSendWParam = kAnchor;
-    g_window.nSendLParam = kKeySelect;
-    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
-    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
-    PumpMessages();
-    EXPECT_EQ(g_window.nMenus, 1);
-    EXPECT_EQ(focusRequests(), 1);
-
-    // A later Enter opens it again; an item chosen there arrives, and the keyboard stays.
-    Sleep(GetDoubleClickTime() + 100);
-    g_window.nPickOnOpen = kOpen;
-    SendMessageA(m_hWnd, kCallback, kAnchor, kKeySelect);
-    PumpMessages();
-    EXPECT_EQ(g_window.nMenus, 2);
-    EXPECT_EQ(g_window.commands, std::vector<UINT>{kOpen});
-    EXPECT_EQ(focusRequests(), 1);
-
-    // A right click: the release, then the context menu; left unchosen, nothing more.
-    SendMessageA(m_hWnd, kCallback, kAnchor, MAKELPARAM(WM_RBUTTONUP, kIconId));
-    SendMessageA(m_hWnd, kCallback, kAnchor, MAKELPARAM(WM_CONTEXTMENU, kIconId));
-    PumpMessages();
-    EXPECT_EQ(g_window.nMenus, 3);
-    EXPECT_EQ(focusRequests(), 1);
-}
 
 }  // namespace
