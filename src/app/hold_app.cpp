@@ -7,7 +7,10 @@
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_elevation.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/wide_text.h"
+#include "ui/resource.h"
 #include "ui/scan_dlg.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -78,27 +81,22 @@ bool CHoldApp::PreTranslateMessage(const MSG& msg) {
 }
 
 void CHoldApp::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
+    OpenHelpFile(GetWin32ZoneMarks(), *this, CDialog::GetDefaultOwner(),
+                 HelpFileBeside(GetOwnExecutablePath()));
+}
+
+bool CHoldApp::ShowHelp(HWND hOwner, const std::wstring& path) {
     if (!m_bHtmlHelpLooked) {
         // Loaded at run time: a system without the HTML Help component still runs the tool,
         // and its help requests then do nothing.
         m_bHtmlHelpLooked = true;
-        m_pfnHtmlHelp = GetSystemFunction<HtmlHelpProc>("hhctrl.ocx", "HtmlHelpA");
+        m_pfnHtmlHelp = GetSystemFunction<HtmlHelpProc>("hhctrl.ocx", "HtmlHelpW");
     }
-    if (m_pfnHtmlHelp == nullptr) {
-        return;
-    }
-    const std::string path = HelpFilePath();
-    m_pfnHtmlHelp(CDialog::GetDefaultOwner(), path.c_str(), kHhDisplayTopic, 0);
+    return m_pfnHtmlHelp != nullptr &&
+           m_pfnHtmlHelp(hOwner, path.c_str(), kHhDisplayTopic, 0) != nullptr;
 }
 
-std::string CHoldApp::HelpFilePath() {
-    char szPath[MAX_PATH + 1] = {};
-    const DWORD nLength = GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string folder;
-    if (nLength > 0 && nLength < MAX_PATH) {
-        folder.assign(szPath, nLength);
-        const std::size_t nSlash = folder.find_last_of("\\/");
-        folder = nSlash == std::string::npos ? std::string() : folder.substr(0, nSlash + 1);
-    }
-    return folder + "help\\Mavris.chm";
+void CHoldApp::TellBlocked(HWND hOwner) {
+    MessageBoxA(hOwner, LoadText(IDS_HELP_BLOCKED).c_str(), LoadText(IDS_INFO_CAPTION).c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
 }

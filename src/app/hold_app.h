@@ -7,11 +7,12 @@
 
 #include <string>
 
+#include "app/help_file.h"
 #include "app/hold_dlg.h"
 #include "app/single_instance.h"
 #include "ui/msg_filter.h"
 
-class CHoldApp : public IHelpRequests {
+class CHoldApp : public IHelpRequests, private IHelpViewer {
 public:
     CHoldApp() = default;
     ~CHoldApp() override;
@@ -24,15 +25,16 @@ public:
     // Escape in one of the program's dialogs asks the main dialog to close (which hides it)
     // and never reaches the dialog. Message boxes keep their own Escape. True when consumed.
     bool PreTranslateMessage(const MSG& msg);
-    // Opens the help file's default topic; both arguments are ignored.
+    // Opens the help file's default topic: "help\Mavris.chm" beside the program, wherever the
+    // working directory is (autorun at log-on starts the program in another one), once its
+    // mark of the web is gone. Both arguments are ignored.
     void WinHelp(DWORD dwData, UINT nCmd) override;
 
-    // "help\Mavris.chm" beside the program, wherever the working directory is (autorun at
-    // log-on starts the program in another one).
-    static std::string HelpFilePath();
-
 private:
-    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+
+    bool ShowHelp(HWND hOwner, const std::wstring& path) override;
+    void TellBlocked(HWND hOwner) override;
 
     HANDLE m_hMutex = nullptr;        // kept open until the process ends
     HANDLE m_hGlobalMutex = nullptr;  // likewise

@@ -34,12 +34,13 @@ public:
 };
 
 // The main dialog's icon in the notification area (menu and icon id 125). While a modal
-// window of the program is up, a click on the icon brings that window forward instead of
-// opening the menu, so that no command can start under a running one.
+// window of the program is up, a click on the icon (or its selection from the keyboard) brings
+// that window forward instead of opening the menu, so that no command can start under a
+// running one.
 class CHoldTrayIcon : public CTrayIcon {
 public:
     explicit CHoldTrayIcon(CHoldDlg& owner);
-    LRESULT OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) override;
+    LRESULT OnIconMessage(WPARAM nIconId, LPARAM nEvent) override;
 
 protected:
     // Marks the behaviour the current modem has now.

@@ -23,13 +23,12 @@ void SetRadioCheck(HMENU hMenu, UINT nId, bool bChecked) {
 
 CHoldTrayIcon::CHoldTrayIcon(CHoldDlg& owner) : CTrayIcon(IDR_TRAY), m_owner(owner) {}
 
-LRESULT CHoldTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
-    const bool bClick = nMouseMessage == WM_RBUTTONUP || nMouseMessage == WM_LBUTTONDBLCLK;
-    if (bClick && nIconId == GetIconData().uID && GetIconData().hWnd != nullptr &&
+LRESULT CHoldTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nEvent) {
+    if (IsActivation(nIconId, nEvent) && GetIconData().hWnd != nullptr &&
         m_owner.BringModalWindowForward()) {
         return 1;  // no command starts under a running one
     }
-    return CTrayIcon::OnIconMessage(nIconId, nMouseMessage);
+    return CTrayIcon::OnIconMessage(nIconId, nEvent);
 }
 
 void CHoldTrayIcon::OnPrepareMenu(HMENU hPopup) {

@@ -8,9 +8,9 @@
 
 namespace {
 
-// The first form of the notification record: every shell takes it, and its tip has room for
-// 64 characters with the NUL.
-constexpr DWORD kIconDataSize = NOTIFYICONDATAA_V1_SIZE;
+// The record as Vista and later know it, whose uVersion asks for the notifications of version
+// 4. The tip keeps to the 64 characters (with the NUL) that the first form had room for.
+constexpr DWORD kIconDataSize = sizeof(NOTIFYICONDATAA);
 constexpr int kTipSize = 64;
 
 class CWin32TrayShell : public ITrayShell {
@@ -36,7 +36,7 @@ LRESULT CTrayWindowHook::HandleMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) 
     CTrayIcon* pOwner = m_pOwner;
     if (pOwner != nullptr) {
         if (nMsg == pOwner->m_iconData.uCallbackMessage && m_hTarget == pOwner->m_iconData.hWnd) {
-            pOwner->OnIconMessage(wParam, lParam);
+            pOwner->OnCallbackMessage(wParam, lParam);
             if (!IsHooked()) {
                 // The window went, or let go of the icon, while its menu was open: this
                 // watcher has nothing left to pass the message on to.
@@ -58,6 +58,7 @@ CTrayIcon::CTrayIcon(UINT nId, ITrayShell& shell) : m_shell(shell) {
     std::memset(&m_iconData, 0, sizeof m_iconData);
     m_iconData.cbSize = kIconDataSize;
     m_iconData.uID = nId;
+    m_iconData.uVersion = NOTIFYICON_VERSION_4;
     m_windowHook.m_pOwner = this;
     m_topLevelHook.m_pOwner = this;
     if (LoadStringA(GetResourceInstance(), nId, m_iconData.szTip, kTipSize) <= 0) {
@@ -140,7 +141,8 @@ bool CTrayIcon::CallShell(HICON hIcon, const char* pszTip) {
         lstrcpynA(m_iconData.szTip, pszTip, kTipSize);
     }
     if (m_iconData.szTip[0] != '\0') {
-        m_iconData.uFlags |= NIF_TIP;
+        // Version 4 shows the standard tip only when asked to.
+        m_iconData.uFlags |= NIF_TIP | NIF_SHOWTIP;
     }
     if (m_iconData.uCallbackMessage != 0 && m_iconData.hWnd != nullptr) {
         m_iconData.uFlags |= NIF_MESSAGE;
@@ -149,8 +151,12 @@ bool CTrayIcon::CallShell(HICON hIcon, const char* pszTip) {
     if (nOperation == NIM_DELETE) {
         m_iconData.hIcon = nullptr;
         m_bAddTried = false;
+        m_nVersion = 0;
     } else if (!bResult) {
         m_iconData.hIcon = nullptr;  // a failed add is tried again by the next call
+    } else if (nOperation == NIM_ADD) {
+        // The shell forgets the version with the icon: every add asks for it again.
+        m_nVersion = m_shell.NotifyIcon(NIM_SETVERSION, &m_iconData) ? NOTIFYICON_VERSION_4 : 0;
     }
     return bResult != FALSE;
 }
@@ -182,12 +188,51 @@ void CTrayIcon::OnAddRetryTimer() {
     }
 }
 
-LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
+CTrayIcon::Action CTrayIcon::ActionFor(LPARAM nEvent) const {
+    switch (nEvent) {
+        case WM_LBUTTONDBLCLK:
+            return Action::kDefaultItem;
+        case NIN_KEYSELECT:
+        case WM_CONTEXTMENU:
+            return Action::kMenu;
+        case WM_RBUTTONUP:
+            // Version 4 follows the release with WM_CONTEXTMENU, which shows the menu.
+            return m_nVersion >= NOTIFYICON_VERSION_4 ? Action::kNone : Action::kMenu;
+        default:
+            // A single left click (NIN_SELECT, or a mouse selection and Enter) does nothing, as
+            // it always did; the first item is a double click away.
+            return Action::kNone;
+    }
+}
+
+bool CTrayIcon::IsActivation(WPARAM nIconId, LPARAM nEvent) const {
+    return nIconId == m_iconData.uID && ActionFor(nEvent) != Action::kNone;
+}
+
+void CTrayIcon::OnCallbackMessage(WPARAM wParam, LPARAM lParam) {
+    if (m_nVersion >= NOTIFYICON_VERSION_4) {
+        // The event and the icon's id share lParam; wParam holds the place on the screen.
+        m_ptAnchor = {static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))};
+        m_bHasAnchor = true;
+        OnIconMessage(HIWORD(lParam), LOWORD(lParam));
+    } else {
+        OnIconMessage(wParam, lParam);
+    }
+    m_bHasAnchor = false;
+}
+
+LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nEvent) {
     if (nIconId != m_iconData.uID) {
         return 0;
     }
-    if (nMouseMessage != WM_RBUTTONUP && nMouseMessage != WM_LBUTTONDBLCLK) {
+    const LPARAM nPreviousEvent = m_nLastEvent;
+    m_nLastEvent = nEvent;
+    const Action action = ActionFor(nEvent);
+    if (action == Action::kNone || m_bMenuOpen) {
         return 0;
+    }
+    if (nEvent == NIN_KEYSELECT && GetTickCount() - m_nMenuClosedAt < GetDoubleClickTime()) {
+        return 0;  // the second notification of one Enter
     }
     CMenuHandle menu(m_shell.LoadMenuResource(m_iconData.uID));
     if (!menu) {
@@ -199,15 +244,30 @@ LRESULT CTrayIcon::OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage) {
     }
     HWND hWnd = m_iconData.hWnd;
     OnPrepareMenu(hPopup);
-    if (nMouseMessage == WM_RBUTTONUP) {
+    if (action == Action::kMenu) {
+        const bool bKeyboard =
+            nEvent == NIN_KEYSELECT || (nEvent == WM_CONTEXTMENU && nPreviousEvent != WM_RBUTTONUP);
         SetMenuDefaultItem(hPopup, 0, TRUE);
-        POINT point{};
-        GetCursorPos(&point);
+        POINT point = m_ptAnchor;
+        if (!m_bHasAnchor) {
+            GetCursorPos(&point);
+        }
         // The menu only closes on a click elsewhere when its owner is in the foreground, and
         // only reliably after the owner has seen one more message once it is gone.
         SetForegroundWindow(hWnd);
-        TrackPopupMenu(hPopup, 0, point.x, point.y, 0, hWnd, nullptr);
+        m_bMenuOpen = true;
+        const UINT nCommand = static_cast<UINT>(
+            TrackPopupMenu(hPopup, TPM_RETURNCMD, point.x, point.y, 0, hWnd, nullptr));
+        m_bMenuOpen = false;
+        m_nMenuClosedAt = GetTickCount();
         PostMessageA(hWnd, WM_NULL, 0, 0);
+        if (nCommand != 0) {
+            // What the menu posts itself without TPM_RETURNCMD.
+            PostMessageA(hWnd, WM_COMMAND, static_cast<WPARAM>(nCommand & 0xFFFF), 0);
+        } else if (bKeyboard) {
+            // Left without a choice from the keyboard: the keyboard goes back to the icons.
+            m_shell.NotifyIcon(NIM_SETFOCUS, &m_iconData);
+        }
     } else {
         const UINT nCommand = GetMenuItemID(hPopup, 0);
         SendMessageA(hWnd, WM_COMMAND, static_cast<WPARAM>(nCommand & 0xFFFF), 0);

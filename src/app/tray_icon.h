@@ -1,7 +1,14 @@
 // CTrayIcon: the tool's icon in the notification area of the taskbar. It watches the window it
 // reports to for the icon's callback message and the shell's "TaskbarCreated" broadcast, adds,
 // changes and removes the icon, brings it back when the taskbar is re-created, and turns
-// clicks on the icon into the commands of its popup menu.
+// clicks on the icon and the keyboard's selection of it into the commands of its popup menu.
+//
+// The icon asks for the notifications of version 4 (NOTIFYICON_VERSION_4, every Windows from
+// Vista on), which is how Windows reports the keyboard: Enter or Space on the icon selected
+// with Win+B and the arrows comes as NIN_KEYSELECT, the menu key or Shift+F10 as
+// WM_CONTEXTMENU, each with the icon's place on the screen. An icon of the first version only
+// gets made-up mouse messages for these, and its menu opens wherever the pointer happens to be.
+// A shell that refuses version 4 keeps sending the first version's messages; both are read.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +21,7 @@
 class ITrayShell {
 public:
     virtual ~ITrayShell() = default;
-    // Shell_NotifyIconA: non-zero on success.
+    // Shell_NotifyIconA: non-zero on success (NIM_SETVERSION: the shell has the version).
     virtual BOOL NotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) = 0;
     // LoadMenuA from the program's resources: the menu or null.
     virtual HMENU LoadMenuResource(UINT nId) = 0;
@@ -52,13 +59,20 @@ public:
     // given. The shell's answer, or true when there was nothing to remove.
     bool UpdateIcon(HICON hIcon, const char* pszTip);
 
-    // The callback message: a right button release shows the popup menu at the cursor, a left
-    // double click runs the menu's first item. Returns 1 when the click did something.
-    virtual LRESULT OnIconMessage(WPARAM nIconId, LPARAM nMouseMessage);
+    // The icon's notification nEvent (a mouse message, NIN_KEYSELECT, WM_CONTEXTMENU), read from
+    // the callback message in the layout of the icon's version: the menu key, Shift+F10, Enter
+    // or Space on the selected icon and (version 4: WM_CONTEXTMENU; first version: the right
+    // button's release) a right click show the popup menu, a left double click runs the menu's
+    // first item. Returns 1 when the event did something.
+    virtual LRESULT OnIconMessage(WPARAM nIconId, LPARAM nEvent);
+    // The event shows the menu or runs its first item (what OnIconMessage would do).
+    bool IsActivation(WPARAM nIconId, LPARAM nEvent) const;
     // The taskbar was re-created: the icon, if wanted, is added again with its tip.
     virtual LRESULT OnTaskbarRecreated(WPARAM wParam, LPARAM lParam);
 
     const NOTIFYICONDATAA& GetIconData() const { return m_iconData; }
+    // The notifications the shell sends: 4 once it took version 4 at the latest add, else 0.
+    UINT GetIconVersion() const { return m_nVersion; }
     // The shell took the icon at the latest add or change.
     bool IsShown() const { return m_iconData.hIcon != nullptr; }
     // An icon is wanted in the notification area, whether or not the shell has it now.
@@ -81,6 +95,10 @@ protected:
 private:
     friend class CTrayWindowHook;
 
+    enum class Action { kNone, kMenu, kDefaultItem };
+    Action ActionFor(LPARAM nEvent) const;
+    // The callback message in the layout of the icon's version.
+    void OnCallbackMessage(WPARAM wParam, LPARAM lParam);
     // The shell call of UpdateIcon, without touching the retries.
     bool CallShell(HICON hIcon, const char* pszTip);
     void StartAddRetries();
@@ -96,6 +114,15 @@ private:
     bool m_bAddTried = false;
     HWND m_hRetryWnd = nullptr;  // the window the retry timer runs on, null while none runs
     int m_nRetriesLeft = 0;
+    UINT m_nVersion = 0;
+    // Where the event being handled happened on the screen (version 4 tells); else the cursor.
+    bool m_bHasAnchor = false;
+    POINT m_ptAnchor{};
+    LPARAM m_nLastEvent = 0;  // a right click comes as WM_RBUTTONUP, then WM_CONTEXTMENU
+    // The shell sends NIN_KEYSELECT twice for one Enter; the second, arriving while the menu of
+    // the first is open or within the double-click time after it closed, opens nothing.
+    bool m_bMenuOpen = false;
+    DWORD m_nMenuClosedAt = 0;
     CTrayWindowHook m_windowHook;
     CTrayWindowHook m_topLevelHook;
     ITrayShell& m_shell;

@@ -1,22 +1,20 @@
 #include "ui/hyperlink.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
-#include <algorithm>
 #include <cstring>
 
-#include "platform/win32/late_bound_shell.h"
 #include "ui/dialog.h"
+#include "ui/link_paint.h"
 #include "ui/text.h"
 
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x4D4C4E4B;  // any id unique to this class
 constexpr UINT kHandCursorResource = 106;     // the hand cursor of the old help viewer
-constexpr DWORD kRegDefaultSize = 260;
 
 CHyperLink::LinkOpener g_pfnOpener = nullptr;
+CHyperLink::HighContrastQuery g_pfnHighContrast = nullptr;
 
 HFONT FindControlFont(HWND hWnd) {
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(hWnd, WM_GETFONT, 0, 0));
@@ -29,76 +27,14 @@ HFONT FindControlFont(HWND hWnd) {
     return hFont;
 }
 
-// The width the static really covers when it draws the text: its advance width, or more when
-// the renderer places the glyphs further apart than it measures them. Wine does so for some
-// hinted glyphs (the "w" of an 11-pixel Liberation Sans standing in for "MS Sans Serif" is
-// drawn 10 pixels apart while every measuring call says 8), and as the static clips its text
-// to its client area, a control fitted to the measured extent loses its last letters. So the
-// text is drawn here the way the static draws it (DrawText, no explicit advances) on an
-// off-screen bitmap, and the last column it inked counts as well.
-int PaintedTextWidth(HDC hDC, HFONT hFont, const std::string& text, UINT nFormat, SIZE extent) {
-    if (text.empty() || extent.cy <= 0) {
-        return extent.cx;
-    }
-    const int nWidth = 2 * extent.cx + 4 * extent.cy;  // ample room for any overrun
-    const int nHeight = extent.cy;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = nWidth;
-    info.bmiHeader.biHeight = -nHeight;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pBits = nullptr;
-    HDC hMemDC = CreateCompatibleDC(hDC);
-    HBITMAP hBitmap = CreateDIBSection(hMemDC, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    int nPainted = extent.cx;
-    if (hMemDC != nullptr && hBitmap != nullptr && pBits != nullptr) {
-        HGDIOBJ hOldBitmap = SelectObject(hMemDC, hBitmap);
-        HGDIOBJ hOldFont = SelectObject(hMemDC, hFont);
-        auto* pPixels = static_cast<DWORD*>(pBits);
-        std::fill(pPixels, pPixels + static_cast<std::size_t>(nWidth) * nHeight, 0x00FFFFFFu);
-        SetTextColor(hMemDC, RGB(0, 0, 0));
-        SetBkMode(hMemDC, TRANSPARENT);
-        RECT rc{0, 0, nWidth, nHeight};
-        DrawTextA(hMemDC, text.c_str(), static_cast<int>(text.size()), &rc, nFormat);
-        GdiFlush();
-        for (int x = nWidth - 1; x >= nPainted; --x) {
-            bool bInked = false;
-            for (int y = 0; y < nHeight && !bInked; ++y) {
-                bInked = (pPixels[static_cast<std::size_t>(y) * nWidth + x] & 0x00FFFFFFu) !=
-                         0x00FFFFFFu;
-            }
-            if (bInked) {
-                nPainted = x + 1;
-                break;
-            }
-        }
-        SelectObject(hMemDC, hOldFont);
-        SelectObject(hMemDC, hOldBitmap);
-    }
-    if (hBitmap != nullptr) {
-        DeleteObject(hBitmap);
-    }
-    if (hMemDC != nullptr) {
-        DeleteDC(hMemDC);
-    }
-    return nPainted;
-}
-
-// The DrawText flags the static control lays a single line of its text out with.
-UINT StaticTextFormat(LONG_PTR nStyle) {
-    UINT nFormat = DT_LEFT | DT_EXPANDTABS | DT_SINGLELINE | DT_TOP;
-    if ((nStyle & SS_NOPREFIX) != 0) {
-        nFormat |= DT_NOPREFIX;
-    }
-    return nFormat;
-}
-
 }  // namespace
 
 void CHyperLink::SetLinkOpener(LinkOpener pfnOpener) {
     g_pfnOpener = pfnOpener;
+}
+
+void CHyperLink::SetHighContrastQuery(HighContrastQuery pfnQuery) {
+    g_pfnHighContrast = pfnQuery;
 }
 
 CHyperLink::~CHyperLink() {
@@ -114,8 +50,10 @@ bool CHyperLink::Attach(HWND hStatic) {
     }
     Detach();
 
-    // Clicks are only reported by a static with the notify style.
-    SetWindowLongPtrA(hStatic, GWL_STYLE, GetWindowLongPtrA(hStatic, GWL_STYLE) | SS_NOTIFY);
+    // Clicks are only reported by a static with the notify style; a tab stop lets the keyboard
+    // reach the link as well.
+    SetWindowLongPtrA(hStatic, GWL_STYLE,
+                      GetWindowLongPtrA(hStatic, GWL_STYLE) | SS_NOTIFY | WS_TABSTOP);
 
     const std::string text = GetWindowTextString(hStatic);
     if (m_strTarget.empty()) {
@@ -278,24 +216,80 @@ void CHyperLink::OnHoverTimer() {
     }
 }
 
+void CHyperLink::Open() {
+    m_bHover = false;
+    if (g_pfnOpener != nullptr) {
+        g_pfnOpener(m_strTarget, SW_SHOW);
+    } else {
+        OpenLink(m_strTarget, SW_SHOW);
+    }
+}
+
+LinkColours CHyperLink::GetColours() const {
+    const bool bHighContrast =
+        g_pfnHighContrast != nullptr ? g_pfnHighContrast() : IsHighContrastOn();
+    return ChooseLinkColours(bHighContrast, m_bHover, m_crLink, m_crHover);
+}
+
+void CHyperLink::PaintClient(HDC hDC) {
+    // The static draws its text (asking for the colours above); the focus cue goes on top,
+    // within what was just drawn, so that it never inverts twice.
+    DefSubclassProc(m_hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hDC), PRF_CLIENT);
+    RECT rcClient;
+    GetClientRect(m_hWnd, &rcClient);
+    DrawFocusCue(m_hWnd, hDC, rcClient);
+}
+
 LRESULT CHyperLink::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
     switch (nMsg) {
         case kReflectCtlColorStatic: {
             HDC hDC = reinterpret_cast<HDC>(wParam);
-            SetTextColor(hDC, m_bHover ? m_crHover : m_crLink);
+            SetTextColor(hDC, GetColours().crText);
             SetBkMode(hDC, TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
         }
         case kReflectCommand:
             if (HIWORD(wParam) == STN_CLICKED) {
-                m_bHover = false;
-                if (g_pfnOpener != nullptr) {
-                    g_pfnOpener(m_strTarget, SW_SHOW);
-                } else {
-                    OpenLink(m_strTarget, SW_SHOW);
-                }
+                Open();
                 return 1;
             }
+            return 0;
+        case WM_GETDLGCODE: {
+            // Enter on the focused link opens it instead of pressing the dialog's default
+            // button; Space reaches a static anyway.
+            const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
+            LRESULT nCode = DefSubclassProc(m_hWnd, nMsg, wParam, lParam);
+            if (pMsg != nullptr && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN) {
+                nCode |= DLGC_WANTMESSAGE;
+            }
+            return nCode;
+        }
+        case WM_KEYDOWN:
+            // A key held down opens the link once, not once per repeat.
+            if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & 0x40000000) == 0) {
+                Open();
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE:
+            // The focus cue comes or goes.
+            InvalidateRect(m_hWnd, nullptr, TRUE);
+            break;
+        case WM_PAINT:
+            if (wParam == 0) {
+                PAINTSTRUCT ps;
+                HDC hDC = BeginPaint(m_hWnd, &ps);
+                if (hDC != nullptr) {
+                    PaintClient(hDC);
+                }
+                EndPaint(m_hWnd, &ps);
+                return 0;
+            }
+            break;
+        case WM_PRINTCLIENT:
+            PaintClient(reinterpret_cast<HDC>(wParam));
             return 0;
         case WM_SETCURSOR:
             if (m_hHandCursor != nullptr) {
@@ -312,7 +306,8 @@ LRESULT CHyperLink::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND: {
             RECT rcClient;
             GetClientRect(m_hWnd, &rcClient);
-            FillRect(reinterpret_cast<HDC>(wParam), &rcClient, GetSysColorBrush(COLOR_BTNFACE));
+            FillRect(reinterpret_cast<HDC>(wParam), &rcClient,
+                     GetSysColorBrush(GetColours().nBackground));
             return TRUE;
         }
         case WM_DESTROY:
@@ -341,79 +336,4 @@ LRESULT CALLBACK CHyperLink::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, L
         OutputDebugStringA("*** Hyperlink message \n");
         return 0;
     }
-}
-
-INT_PTR CHyperLink::OpenLink(const std::string& address, int nShowCmd) {
-    const INT_PTR nShellResult = reinterpret_cast<INT_PTR>(
-        late_bound::ShellExecute(nullptr, "open", address.c_str(), nullptr, nullptr, nShowCmd));
-    if (nShellResult > 32) {
-        return nShellResult;
-    }
-    std::string command;
-    if (!BuildHtmOpenCommand(HKEY_CLASSES_ROOT, address, &command)) {
-        return nShellResult;
-    }
-    return static_cast<INT_PTR>(WinExec(command.c_str(), static_cast<UINT>(nShowCmd)));
-}
-
-LONG ReadRegDefault(HKEY hRoot, const char* pszSubKey, std::string* pValue) {
-    pValue->clear();
-    HKEY hKey = nullptr;
-    LONG nError = RegOpenKeyExA(hRoot, pszSubKey, 0, KEY_QUERY_VALUE, &hKey);
-    if (nError != ERROR_SUCCESS) {
-        return nError;
-    }
-    char szValue[kRegDefaultSize] = {};
-    LONG nSize = sizeof szValue;
-    nError = RegQueryValueA(hKey, nullptr, szValue, &nSize);
-    RegCloseKey(hKey);
-    if (nError != ERROR_SUCCESS) {
-        return nError;  // also a value too long for the buffer: never handed on cut
-    }
-    const std::size_t nBytes = nSize > 0 && static_cast<std::size_t>(nSize) <= sizeof szValue
-                                   ? static_cast<std::size_t>(nSize)
-                                   : sizeof szValue;
-    pValue->assign(szValue, strnlen(szValue, nBytes));
-    return ERROR_SUCCESS;
-}
-
-bool ComposeOpenCommand(std::string_view registered, std::string_view address,
-                        std::size_t nBufferSize, std::string* pCommand) {
-    pCommand->clear();
-    std::string_view command = registered;
-    std::size_t nCut = command.find("\"%1\"");
-    if (nCut == std::string_view::npos) {
-        nCut = command.find("%1");
-    }
-    if (nCut != std::string_view::npos) {
-        command = command.substr(0, nCut);
-    }
-    if (command.find_first_not_of(" \t") == std::string_view::npos) {
-        return false;  // nothing left to start
-    }
-    // The command, a blank, the address and the NUL must fit; a cut address would open
-    // something else than the link.
-    if (command.size() + 1 + address.size() + 1 > nBufferSize) {
-        return false;
-    }
-    pCommand->reserve(command.size() + 1 + address.size());
-    pCommand->append(command).append(" ").append(address);
-    return true;
-}
-
-bool BuildHtmOpenCommand(HKEY hRoot, std::string_view address, std::string* pCommand) {
-    pCommand->clear();
-    std::string fileClass;
-    if (ReadRegDefault(hRoot, ".htm", &fileClass) != ERROR_SUCCESS || fileClass.empty()) {
-        return false;
-    }
-    const std::string commandKey = fileClass + "\\shell\\open\\command";
-    if (commandKey.size() + 1 > CHyperLink::kCommandBufferSize) {
-        return false;
-    }
-    std::string registered;
-    if (ReadRegDefault(hRoot, commandKey.c_str(), &registered) != ERROR_SUCCESS) {
-        return false;
-    }
-    return ComposeOpenCommand(registered, address, CHyperLink::kCommandBufferSize, pCommand);
 }

@@ -1,6 +1,7 @@
 // CHyperLink: turns a static text control of a dialog into a web link: underlined text in the
 // link colour, the hover colour while the pointer is over it, a hand cursor, and a click that
-// opens the target address in the user's browser.
+// opens the target address in the user's browser. The link is a tab stop with a focus cue, and
+// Enter or Space opens it; in a high-contrast scheme it takes the scheme's colours.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "platform/win32/win_handles.h"
+#include "ui/link_paint.h"
 
 class CHyperLink {
 public:
@@ -23,6 +25,10 @@ public:
     // dialog test program put something harmless in its place.
     using LinkOpener = INT_PTR (*)(const std::string& target, int nShowCmd);
     static void SetLinkOpener(LinkOpener pfnOpener);
+    // Whether a high-contrast scheme is on; the system's answer unless a test puts its own in
+    // place (Wine has no such schemes).
+    using HighContrastQuery = bool (*)();
+    static void SetHighContrastQuery(HighContrastQuery pfnQuery);
 
     CHyperLink() = default;
     ~CHyperLink();
@@ -57,6 +63,10 @@ private:
                                          UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
     void LoadHandCursor();
+    // What a click, Enter or Space does: the target is opened.
+    void Open();
+    LinkColours GetColours() const;
+    void PaintClient(HDC hDC);
     void OnMouseMove();
     void OnHoverTimer();
 

@@ -115,6 +115,7 @@
 #define IDS_CALL_OUT 166
 #define IDS_PORTS_IN_USE 170
 #define IDS_PORTS_IN_USE_HINT 171
+#define IDS_HELP_BLOCKED 190
 
 // The program's own window messages (WM_APP = 0x8000).
 #define WM_COUNTRY_WARNING 0x8003

@@ -7,6 +7,7 @@ mouse where Wine's taskbar draws it, and menu items are clicked where the menu s
 """
 
 import os
+import shutil
 import subprocess
 import time
 
@@ -69,9 +70,18 @@ class AppMachine(harness.Machine):
 
     # -- the tool
 
-    def start_tool(self, err_path=None, winedebug=None):
-        self.program = self.start(mavris_exe(), err_path=err_path, winedebug=winedebug)
+    def start_tool(self, err_path=None, winedebug=None, exe=None):
+        self.program = self.start(exe or mavris_exe(), err_path=err_path, winedebug=winedebug)
         return self.program
+
+    def unpacked_copy(self, folder):
+        """The program with its help file, as unpacked from the zip into folder (a path below
+        the machine's work directory); returns the copy's Mavris.exe."""
+        target = self.workdir / folder
+        (target / "help").mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(mavris_exe(), target / EXE_NAME)
+        shutil.copyfile(mavris_exe().parent / "help" / "Mavris.chm", target / "help" / "Mavris.chm")
+        return target / EXE_NAME
 
     def tool_windows(self):
         """The tool's top-level windows: dicts of ui-inspect list."""

@@ -63,6 +63,7 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
         else:
             tc.assertEqual(tuple(got["dlu"]), (x, y, w, h), f"{label}: position and size")
             tc.assertTrue(got["dlu_exact"], f"{label}: pixels {got['px']} are whole dialog units")
+    check_keyboard_order(tc, dialog_id, [(c["id"], int(c["style"], 16)) for c in controls])
 
 
 def check_texts(tc, dump, dialog_id, lang, skip=()):
@@ -79,7 +80,22 @@ def check_texts(tc, dump, dialog_id, lang, skip=()):
 
 
 WS_TABSTOP = 0x10000
-FOCUSABLE = {"button", "default-button", "check", "edit", "edit-readonly", "dropdown"}
+FOCUSABLE = {"button", "default-button", "check", "edit", "edit-readonly", "dropdown", "link"}
+
+
+def check_keyboard_order(tc, dialog_id, controls):
+    """Labels right before the fields they name, and the tab stops in the expected order.
+
+    controls: (id, style) of every control in template (z) order.
+    """
+    layout = expected.DIALOGS[dialog_id]
+    ids = [cid for cid, _ in controls]
+    for label, field in layout.get("labels", {}).items():
+        tc.assertEqual(ids.index(label) + 1, ids.index(field),
+                       f"dialog {dialog_id}: label {label} right before field {field}")
+    if "tab_order" in layout:
+        tc.assertEqual([cid for cid, style in controls if style & WS_TABSTOP],
+                       layout["tab_order"], f"dialog {dialog_id}: tab order")
 
 
 def check_template(tc, dialog_id, header, items):
@@ -104,6 +120,7 @@ def check_template(tc, dialog_id, header, items):
                    f"dialog {dialog_id} own taskbar button")
     tc.assertEqual([item[0] for item in items], [r["id"] for r in layout["controls"]],
                    f"dialog {dialog_id}: control ids in template (tab) order")
+    check_keyboard_order(tc, dialog_id, [(item[0], item[2]) for item in items])
     for index, (row, item) in enumerate(zip(layout["controls"], items)):
         cid, cls, cstyle, _, rect, text = item
         label = control_label(dialog_id, row, index)

@@ -106,6 +106,8 @@ TEXTS = {
           "Anrufbeantworter-Programm. Dort konnte Mavris nicht nach einem unterstützten Modem "
           "sehen.\r\n\r\nBeenden Sie die Verbindung oder das Programm und starten Sie Mavris "
           "dann erneut."),
+    190: ("Windows blocks the pages of the help file because Mavris came from the Internet, and Mavris may not unblock the file in its folder.\r\n\r\nTo unblock it: in Explorer, open the folder \"help\" beside Mavris.exe, right-click Mavris.chm, choose \"Properties\", tick \"Unblock\" (or click \"Unblock\") and click \"OK\". If Windows does not let you, unblock the downloaded zip file the same way and unpack it again.",
+          "Windows sperrt die Seiten der Hilfedatei, weil Mavris aus dem Internet stammt, und Mavris darf die Datei in ihrem Ordner nicht freigeben.\r\n\r\nSo geben Sie sie frei: Öffnen Sie im Explorer den Ordner \"help\" neben Mavris.exe, klicken Sie mit der rechten Maustaste auf Mavris.chm, wählen Sie \"Eigenschaften\", setzen Sie den Haken bei \"Zulassen\" (oder klicken Sie auf \"Zulassen\") und klicken Sie auf \"OK\". Lässt Windows das nicht zu, geben Sie die heruntergeladene Zip-Datei ebenso frei und entpacken Sie sie erneut."),
 }
 
 # Ids that must not exist in either language.
@@ -145,6 +147,7 @@ KINDS = {
     "static": ("Static", lambda s: s & SS_TYPEMASK == 0x0),           # SS_LEFT
     "static-noprefix": ("Static", lambda s: s & SS_TYPEMASK == 0x0 and s & 0x80),  # SS_NOPREFIX
     "static-nowrap": ("Static", lambda s: s & SS_TYPEMASK == 0xC),    # SS_LEFTNOWORDWRAP
+    "link": ("Static", lambda s: s & SS_TYPEMASK == 0x0),             # SS_LEFT, a tab stop
     "button": ("Button", lambda s: s & 0xF == 0x0),                   # BS_PUSHBUTTON
     "default-button": ("Button", lambda s: s & 0xF == 0x1),           # BS_DEFPUSHBUTTON
     "check": ("Button", lambda s: s & 0xF in (0x2, 0x3)),             # (AUTO)CHECKBOX
@@ -185,13 +188,14 @@ DIALOGS = {
             _c(1016, "static-noprefix", 90, 20, 119, 8, 110),
             _c(1017, "static", 90, 36, 125, 8, 111),
             _c(1, "default-button", 134, 111, 50, 14, "OK"),
-            _c(1015, "static", 90, 85, 76, 8, 119, fits=True),
+            _c(1015, "link", 90, 85, 76, 8, 119, fits=True),
             _c(-1, "frame", 75, 2, 143, 103),
             _c(-1, "picture", 2, 2, 1, 103, image=163),
             _c(-1, "picture", 4, 2, 67, 103, image=105),
             _c(-1, "picture", 72, 2, 1, 103, image=163),
         ],
         "tips": {},
+        "tab_order": [1, 1015],
     },
     102: {
         "name": "main", "size": (300, 200), "title": 132, "caption": True, "visible": True,
@@ -234,12 +238,12 @@ DIALOGS = {
         "name": "extra", "size": (221, 132), "title": 159, "caption": True, "visible": False,
         "appwindow": False,
         "controls": [
-            _c(1028, "edit", 165, 15, 40, 14),
-            _c(1033, "edit-readonly", 165, 45, 40, 14, "*43#"),
-            _c(1034, "edit-readonly", 165, 65, 40, 14, "#43#"),
             _c(1029, "static", 90, 20, 60, 8, 160),
+            _c(1028, "edit", 165, 15, 40, 14),
             _c(1036, "static", 90, 50, 70, 8, 161),
+            _c(1033, "edit-readonly", 165, 45, 40, 14, "*43#"),
             _c(1037, "static", 90, 70, 70, 8, 162),
+            _c(1034, "edit-readonly", 165, 65, 40, 14, "#43#"),
             _c(1, "default-button", 135, 112, 50, 14, "Ok"),
             _c(2, "button", 39, 112, 50, 14, "Cancel"),
             _c(-1, "picture", 2, 2, 1, 103, image=163),
@@ -249,6 +253,10 @@ DIALOGS = {
             _c(1040, "check", 90, 90, 115, 10, 166),
         ],
         "tips": {1028: 158, 1033: 157, 1034: 155, 1040: 164},
+        # Each label right before the field it names (screen readers name a field so), and
+        # the fields in the tab order they always had.
+        "labels": {1029: 1028, 1036: 1033, 1037: 1034},
+        "tab_order": [1028, 1033, 1034, 1, 2, 1040],
     },
     172: {
         "name": "wait", "size": (222, 47), "title": None, "caption": False, "visible": False,

@@ -61,7 +61,7 @@ class DialogsBase(harness.MachineCase):
     # -- About box
 
     def test_about_box(self):
-        program, hwnd = self.open("about")
+        program, hwnd = self.open("about", "--link-print")
         dump = self.m.dump(hwnd)
         checks.check_layout(self, dump, 100)
         checks.check_texts(self, dump, 100, self.LANG, skip=(1015,))
@@ -79,6 +79,11 @@ class DialogsBase(harness.MachineCase):
         self.assertGreaterEqual(width, needed[0])
         self.assertLessEqual(width, needed[0] + 12)
         self.shot(dump, "about")
+        # From the keyboard: Tab goes from OK to the link; Enter and Space open it there.
+        self.m.xdotool("key", "--delay", "100", "Tab", "Return", "space")
+        self.nth(program, "about.link.open", 2)
+        self.assertEqual(program.values("about.link.open"), [f"{self.text(119)} show=5"] * 2)
+        self.assertFalse(program.values("about.result"), "Enter pressed OK instead")
         self.click(dump, 1)
         program.wait_line(r"^about\.result=1$")
         self.finished(program)

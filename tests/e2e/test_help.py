@@ -80,6 +80,20 @@ class HelpSourcesTest(unittest.TestCase):
             page.read_bytes().decode("ascii")
 
 
+class ReadMeTest(unittest.TestCase):
+    def test_the_read_mes_say_to_unblock_the_zip_before_unpacking_it(self):
+        # Explorer copies the download's mark of the web onto every file it unpacks, and the
+        # help viewer then shows blank pages.
+        for name, unblock, unpack in (("README.txt", '"Unblock"', "Then unpack"),
+                                      ("LIESMICH.txt", '"Zulassen"', "Dann in einen Ordner")):
+            text = (REPO / "packaging" / name).read_text(encoding="utf-8")
+            zip_item = text[text.index("- ", text.index("setup.exe")) + 2:]
+            zip_item = zip_item[:zip_item.index("\n\n")]
+            with self.subTest(read_me=name):
+                self.assertIn(unblock, zip_item)
+                self.assertLess(zip_item.index(unblock), zip_item.index(unpack))
+
+
 class CompiledHelpTest(unittest.TestCase):
     def test_compiled_file_holds_every_page(self):
         chm = build_dir() / "help" / "Mavris.chm"

@@ -16,6 +16,9 @@ import harness
 PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("mavris-uitest.exe")]
 
 TRAY_ID = 125
+NIN_KEYSELECT = 0x401
+WM_CONTEXTMENU = 0x7B
+VK_RETURN, VK_ESCAPE, VK_DOWN = 0x0D, 0x1B, 0x28
 
 
 class TrayBase(harness.MachineCase):
@@ -70,6 +73,11 @@ class TrayBase(harness.MachineCase):
             if time.monotonic() > deadline:
                 raise AssertionError(f"{len(menus)} popup menus open, expected {count}")
             time.sleep(0.3)
+
+    def key_to_menu(self, menu, *keys):
+        for key in keys:
+            self.m.inspect("post", "--hwnd", menu["hwnd"], hex(0x100), str(key), "0")
+            time.sleep(0.15)
 
     def commands(self):
         return self.program.values("tray.command")
@@ -147,6 +155,42 @@ class TrayBase(harness.MachineCase):
         self.program.wait_line(r"^tray\.command=32771$")
         self.assertEqual(self.commands(), ["32771"])
         self.assertEqual(self.popup_menus(), [])
+        self.end()
+
+    @harness.once
+    def test_the_keyboard_opens_the_menu_at_the_icon(self):
+        # Win+B, the arrows, then Enter or the menu key: Windows tells an icon of version 4 so
+        # with NIN_KEYSELECT or WM_CONTEXTMENU and the icon's place. Wine's taskbar has no
+        # keyboard navigation, so they are posted here as Windows sends them.
+        self.assertTrue([v for v in self.program.values("tray.shell")
+                         if v.startswith("setversion ok=1")], "the shell took version 4")
+        tool, _ = self.icon_tool()
+        ox, oy = self.m.dump(self.m.wait_window("--class", "Shell_TrayWnd"))["client_origin_px"]
+        x, y = ox + tool["rect_px"][0], oy + tool["rect_px"][1]
+
+        def notify(event):
+            self.m.inspect("post", "--hwnd", hex(self.hwnd), hex(0x8064),
+                           str((y << 16) | x), str((TRAY_ID << 16) | event))
+
+        menus_before = len(self.program.values("tray.menu"))
+        notify(NIN_KEYSELECT)
+        notify(NIN_KEYSELECT)  # one Enter brings two
+        menu = self.wait_menus(1)[0]
+        time.sleep(1.0)
+        self.assertEqual(len(self.program.values("tray.menu")), menus_before + 1)
+        # The keys are posted to the open menu: xdotool's key presses did not reach a menu
+        # whose owner window is hidden (as the icon's owner is) on Wine's desktop here.
+        self.key_to_menu(menu, VK_DOWN, VK_RETURN)
+        self.program.wait_line(r"^tray\.command=32771$")
+        self.wait_menus(0)
+
+        # The menu key; Escape leaves it unchosen and hands the keyboard back to the icons.
+        time.sleep(1.0)
+        notify(WM_CONTEXTMENU)
+        self.key_to_menu(self.wait_menus(1)[0], VK_ESCAPE)
+        self.wait_menus(0)
+        self.program.wait_line(r"^tray\.shell=setfocus ok=")
+        self.assertEqual(self.commands(), ["32771"])
         self.end()
 
     @harness.once

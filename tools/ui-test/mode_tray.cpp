@@ -46,10 +46,12 @@ class CReportingTrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) override {
         const BOOL bResult = GetWin32TrayShell().NotifyIcon(nMessage, pData);
-        const char* pszOperation = nMessage == NIM_ADD      ? "add"
-                                   : nMessage == NIM_MODIFY ? "modify"
-                                   : nMessage == NIM_DELETE ? "delete"
-                                                            : "other";
+        const char* pszOperation = nMessage == NIM_ADD          ? "add"
+                                   : nMessage == NIM_MODIFY     ? "modify"
+                                   : nMessage == NIM_DELETE     ? "delete"
+                                   : nMessage == NIM_SETVERSION ? "setversion"
+                                   : nMessage == NIM_SETFOCUS   ? "setfocus"
+                                                                : "other";
         g_out.Line("tray.shell=%s ok=%d tip=%s", pszOperation, bResult ? 1 : 0,
                    OneLine(pData->szTip).c_str());
         return bResult;
@@ -70,6 +72,19 @@ void EndTray() {
     PostQuitMessage(g_bTimedOut ? kExitCheckFailed : kExitOk);
 }
 
+// An event of the icon as the shell sends it for the icon's version (version 4: at the
+// cursor's place).
+void PostIconEvent(UINT nEvent) {
+    if (g_pTray->GetIconVersion() >= NOTIFYICON_VERSION_4) {
+        POINT point{};
+        GetCursorPos(&point);
+        PostMessageA(g_hMain, WM_TRAY_NOTIFY, MAKEWPARAM(point.x, point.y),
+                     MAKELPARAM(nEvent, IDR_TRAY));
+    } else {
+        PostMessageA(g_hMain, WM_TRAY_NOTIFY, IDR_TRAY, nEvent);
+    }
+}
+
 void PostNextEvent() {
     if (g_bInMenuLoop || g_pTray == nullptr) {
         return;  // one thing at a time: the menu of the last event is still open
@@ -81,15 +96,20 @@ void PostNextEvent() {
     const std::string event = g_pendingEvents.front();
     g_pendingEvents.erase(g_pendingEvents.begin());
     {
-        LPARAM nMouse = 0;
+        UINT nMouse = 0;
         if (event == "lclick") {
-            PostMessageA(g_hMain, WM_TRAY_NOTIFY, IDR_TRAY, WM_LBUTTONDOWN);
+            PostIconEvent(WM_LBUTTONDOWN);
             nMouse = WM_LBUTTONUP;
         } else if (event == "rdown") {
             nMouse = WM_RBUTTONDOWN;
         } else if (event == "rup") {
+            // Version 4 shows the menu on the WM_CONTEXTMENU that follows the release.
             ++g_nMenusToClose;
-            nMouse = WM_RBUTTONUP;
+            PostIconEvent(WM_RBUTTONUP);
+            nMouse = g_pTray->GetIconVersion() >= NOTIFYICON_VERSION_4 ? WM_CONTEXTMENU : 0;
+        } else if (event == "keyselect") {
+            ++g_nMenusToClose;
+            nMouse = NIN_KEYSELECT;
         } else if (event == "dblclk") {
             nMouse = WM_LBUTTONDBLCLK;
         } else if (event == "move") {
@@ -100,7 +120,7 @@ void PostNextEvent() {
             PostMessageA(g_hMain, WM_COMMAND, ID_TRAY_EXIT, 0);
         }
         if (nMouse != 0) {
-            PostMessageA(g_hMain, WM_TRAY_NOTIFY, IDR_TRAY, nMouse);
+            PostIconEvent(nMouse);
         }
     }
 }

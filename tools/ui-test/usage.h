@@ -86,15 +86,18 @@ Modes
           WM_TRAY_NOTIFY (0x8064), ShowResourceIcon(140). The message loop runs until the
           command 32772 (Exit) arrives or the time-out.
           At start:  "tray.hwnd=0x.."  (the stand-in window the icon reports to)
-          Every shell call:  "tray.shell=<add|modify|delete> ok=<0|1> tip=<text>"
+          Every shell call:  "tray.shell=<add|modify|delete|setversion|setfocus> ok=<0|1>
+                              tip=<text>"
           Every popup menu:  "tray.menu=<its items, blank-separated: the command id,
                               0 for a separator, p for a sub-menu> default=<command id of
                               the default item, or none>"
           Every WM_COMMAND:  "tray.command=<id>"
             --send EVENT[,EVENT...]  post these to the stand-in window, in order, once the
                                icon is shown: lclick, rdown, rup, dblclk, move (the tray
-                               callback with that mouse message), taskbar (the
-                               "TaskbarCreated" broadcast), exit (command 32772); a popup
-                               menu opened by "rup" is closed again without a choice
+                               callback with that mouse message), keyselect (Enter on the
+                               selected icon), each in the layout of the icon's version,
+                               taskbar (the "TaskbarCreated" broadcast), exit (command
+                               32772); a popup menu opened by "rup" or "keyselect" is closed
+                               again without a choice
           At end:    the icon is removed, "tray.end=1"
 )";

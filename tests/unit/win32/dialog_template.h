@@ -16,7 +16,9 @@ public:
     static constexpr WORD kEdit = 0x0081;
     static constexpr WORD kStatic = 0x0082;
 
-    CDialogTemplate(DWORD nStyle, short x, short y, short cx, short cy, const char* pszTitle) {
+    // nPoints: the size of the dialog's font, "MS Sans Serif" (8 as in the real layouts).
+    CDialogTemplate(DWORD nStyle, short x, short y, short cx, short cy, const char* pszTitle,
+                    WORD nPoints = 8) {
         Align(4);
         Put32(nStyle | DS_SETFONT);
         Put32(0);  // extended style
@@ -29,7 +31,7 @@ public:
         Put16(0);  // no menu
         Put16(0);  // the dialog class
         PutText(pszTitle);
-        Put16(8);
+        Put16(nPoints);
         PutText("MS Sans Serif");
     }
 

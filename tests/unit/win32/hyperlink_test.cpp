@@ -1,11 +1,13 @@
 // The link control on a real static control of an in-memory dialog: its size after fitting,
-// its colours, font, cursor and click; and the ".htm" fallback of opening an address, against
-// Wine's registry.
+// its colours (also in a high-contrast scheme), font, cursor, click, keyboard focus and
+// accessible name; and the ".htm" fallback of opening an address, against Wine's registry.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,6 +144,7 @@ protected:
     }
     void TearDown() override {
         CHyperLink::SetLinkOpener(nullptr);
+        CHyperLink::SetHighContrastQuery(nullptr);
         if (m_pDialog != nullptr) {
             m_pDialog->DestroyWindow();
             m_pDialog.reset();
@@ -149,11 +152,16 @@ protected:
     }
 
     // A dialog (hidden: nothing here needs it on the screen) with static 1015 of the given style,
-    // size and text.
-    HWND Open(DWORD nStyle, short cx, short cy, const char* pszText,
-              std::string presetTarget = {}) {
-        m_template =
-            std::make_unique<CDialogTemplate>(WS_POPUP | WS_CAPTION, 20, 20, 221, 132, "Link test");
+    // size and text; with bOkButton the About box's default OK button comes before it, and
+    // nPoints is the size of the dialog's font.
+    HWND Open(DWORD nStyle, short cx, short cy, const char* pszText, std::string presetTarget = {},
+              bool bOkButton = false, WORD nPoints = 8) {
+        m_template = std::make_unique<CDialogTemplate>(WS_POPUP | WS_CAPTION, 20, 20, 221, 132,
+                                                       "Link test", nPoints);
+        if (bOkButton) {
+            m_template->Add(CDialogTemplate::kButton, IDOK,
+                            BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 134, 111, 50, 14, "OK");
+        }
         m_template->Add(CDialogTemplate::kStatic, IDC_LINK, nStyle, 90, 85, cx, cy, pszText);
         m_pDialog = std::make_unique<CLinkHostDlg>(m_template->Get());
         m_pDialog->m_presetTarget = std::move(presetTarget);
@@ -370,18 +378,36 @@ TEST_F(HyperLinkTest, TheLinkCanBeAttachedAgainAfterItsWindowWasDestroyed) {
 // The control shows its whole text: painted by the static itself (clipped to its client
 // area) it inks the same columns as the text drawn freely in the control's own font. Under Wine
 // some glyphs ("w" of the face standing in for "MS Sans Serif") are drawn wider than measured,
-// which cut off the last letters of the About box's address.
-class HyperLinkPaintTest : public HyperLinkTest,
-                           public ::testing::WithParamInterface<const char*> {};
+// which cut off the last letters of the About box's address. The dialog font of 10, 12 and 16
+// points is the 8-point font at 125, 150 and 200 % scaling: the link's font is the dialog's
+// font, underlined, at every size.
+struct PaintCase {
+    const char* pszText;
+    WORD nPoints;
+};
 
-TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPainted) {
+class HyperLinkPaintTest : public HyperLinkTest, public ::testing::WithParamInterface<PaintCase> {};
+
+TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPaintedInTheDialogFont) {
+    const char* pszText = GetParam().pszText;
     // The About box's layout: template text, then the address set when the box starts.
-    ASSERT_NE(Open(SS_LEFT, 76, 8, "http://www.orva.com"), nullptr);
-    SetWindowTextA(m_hLink, GetParam());
-    m_pDialog->m_link.SetLinkTarget(GetParam());
+    ASSERT_NE(Open(SS_LEFT, 76, 8, "http://www.orva.com", {}, false, GetParam().nPoints), nullptr);
+    SetWindowTextA(m_hLink, pszText);
+    m_pDialog->m_link.SetLinkTarget(pszText);
 
     HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(m_hLink, WM_GETFONT, 0, 0));
     ASSERT_EQ(hFont, m_pDialog->m_link.GetUnderlineFont());
+    LOGFONTA dialogFont{};
+    LOGFONTA linkFont{};
+    ASSERT_NE(GetObjectA(
+                  reinterpret_cast<HFONT>(SendMessageA(m_pDialog->GetSafeHwnd(), WM_GETFONT, 0, 0)),
+                  sizeof dialogFont, &dialogFont),
+              0);
+    ASSERT_NE(GetObjectA(hFont, sizeof linkFont, &linkFont), 0);
+    EXPECT_EQ(linkFont.lfHeight, dialogFont.lfHeight) << GetParam().nPoints << " points";
+    EXPECT_STREQ(linkFont.lfFaceName, dialogFont.lfFaceName);
+    EXPECT_TRUE(linkFont.lfUnderline);
+
     RECT rcClient;
     GetClientRect(m_hLink, &rcClient);
     HDC hRef = GetDC(m_hLink);
@@ -392,17 +418,98 @@ TEST_P(HyperLinkPaintTest, TheWholeUnderlinedTextIsPainted) {
     const auto free = InkedColumns(hRef, nWidth, rcClient.bottom, [&](HDC hDC) {
         SelectObject(hDC, hFont);
         SetBkMode(hDC, TRANSPARENT);
-        TextOutA(hDC, 0, 0, GetParam(), lstrlenA(GetParam()));
+        TextOutA(hDC, 0, 0, pszText, lstrlenA(pszText));
     });
     ReleaseDC(m_hLink, hRef);
     EXPECT_GT(free.second, 0) << "nothing drawn";
     EXPECT_EQ(painted, free) << "client width " << rcClient.right;
     EXPECT_LE(free.second, rcClient.right);
+    EXPECT_EQ(rcClient.bottom, NeededSize(m_hLink, hFont).cy) << "the text's full height";
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, HyperLinkPaintTest,
-                         ::testing::Values("http://www.orva.de", "http://www.orva.com",
-                                           "http://www.orva.fr", "wwwwwwwwww", "Mavris", kAddress));
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, HyperLinkPaintTest,
+    ::testing::Values(PaintCase{"http://www.orva.de", 8}, PaintCase{"http://www.orva.com", 8},
+                      PaintCase{"http://www.orva.fr", 8}, PaintCase{"wwwwwwwwww", 8},
+                      PaintCase{"Mavris", 8}, PaintCase{kAddress, 8},
+                      PaintCase{"http://www.orva.de", 10}, PaintCase{"http://www.orva.com", 10},
+                      PaintCase{"http://www.orva.de", 12}, PaintCase{"http://www.orva.com", 12},
+                      PaintCase{"http://www.orva.de", 16}, PaintCase{"http://www.orva.com", 16}));
+
+// What the control paints of its client area on white, pixel by pixel.
+std::vector<COLORREF> Painted(HWND hControl) {
+    RECT rc;
+    GetClientRect(hControl, &rc);
+    std::vector<COLORREF> pixels;
+    HDC hRef = GetDC(hControl);
+    InkedColumns(hRef, rc.right, rc.bottom, [&](HDC hDC) {
+        SendMessageA(hControl, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hDC), PRF_CLIENT);
+        for (int n = 0; n < rc.right * rc.bottom; ++n) {
+            pixels.push_back(GetPixel(hDC, n % rc.right, n / rc.right));
+        }
+    });
+    ReleaseDC(hControl, hRef);
+    return pixels;
+}
+
+TEST_F(HyperLinkTest, TabReachesTheLinkWhichShowsItsFocusAndIsNamedByItsText) {
+    ASSERT_NE(Open(SS_LEFT, 150, 8, kAddress, {}, true), nullptr);
+    SetFocus(m_pDialog->GetDlgItem(IDOK));
+    const std::vector<COLORREF> unfocused = Painted(m_hLink);
+    MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 1, 0, {}};
+    EXPECT_TRUE(IsDialogMessageA(m_pDialog->GetSafeHwnd(), &tab));
+    ASSERT_EQ(GetFocus(), m_hLink) << "Tab goes from OK to the link";
+    EXPECT_NE(Painted(m_hLink), unfocused) << "no focus cue";
+
+    // What a screen reader asks of the focused control.
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    IAccessible* pAccessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(m_hLink, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&pAccessible)),
+              S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(pAccessible->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name != nullptr ? name : L""), L"http://www.orva.example/");
+    SysFreeString(name);
+    pAccessible->Release();
+    CoUninitialize();
+}
+
+// In a high-contrast scheme (the colours of Windows' "High Contrast Black" here) the text and
+// background are the scheme's hyperlink on window colours, or its selection's colours while the
+// pointer is over the link: never the link's own dark blue on the scheme's black.
+TEST_F(HyperLinkTest, InAHighContrastSchemeTheColoursAreTheSchemes) {
+    const int kIndexes[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_HOTLIGHT, COLOR_HIGHLIGHT,
+                            COLOR_HIGHLIGHTTEXT};
+    const COLORREF kScheme[] = {RGB(0, 0, 0), RGB(0, 0, 0), RGB(255, 255, 0), RGB(26, 235, 255),
+                                RGB(0, 0, 0)};
+    COLORREF saved[std::size(kIndexes)];
+    for (std::size_t i = 0; i < std::size(kIndexes); ++i) {
+        saved[i] = GetSysColor(kIndexes[i]);
+    }
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, kScheme);
+    CHyperLink::SetHighContrastQuery([] { return true; });
+    if (Open(SS_LEFT, 150, 8, kAddress) != nullptr) {
+        for (const bool bHover : {false, true}) {
+            if (bHover) {
+                SendMessageA(m_hLink, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            }
+            EXPECT_EQ(TextColourOnColourRequest(), bHover ? RGB(0, 0, 0) : RGB(255, 255, 0));
+            COLORREF crBackground = CLR_INVALID;
+            HDC hRef = GetDC(m_hLink);
+            InkedColumns(hRef, 4, 4, [&](HDC hDC) {
+                SendMessageA(m_hLink, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0);
+                crBackground = GetPixel(hDC, 1, 1);
+            });
+            ReleaseDC(m_hLink, hRef);
+            EXPECT_EQ(crBackground, bHover ? RGB(26, 235, 255) : RGB(0, 0, 0));
+        }
+    }
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, saved);
+}
 
 // The command line built from a registered ".htm" open command: cut at the placeholder, a
 // blank and the address appended, and refused when it would not fit the 520-byte buffer.

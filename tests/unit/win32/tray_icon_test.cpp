@@ -26,11 +26,15 @@ struct ShellCall {
     NOTIFYICONDATAA data;
 };
 
-// Records every shell call and answers with m_bResult; builds the tray menu in memory as the
-// resource script describes it.
+// Records every shell call and answers with m_bResult (the version and focus requests apart,
+// in m_requests); builds the tray menu in memory as the resource script describes it.
 class CFakeTrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nOperation, NOTIFYICONDATAA* pData) override {
+        if (nOperation == NIM_SETVERSION || nOperation == NIM_SETFOCUS) {
+            m_requests.push_back({nOperation, *pData});
+            return nOperation == NIM_SETVERSION ? m_bVersionResult : TRUE;
+        }
         m_calls.push_back({nOperation, *pData});
         if (nOperation == NIM_ADD && m_bIconExists) {
             return FALSE;  // the shell has this icon already
@@ -64,8 +68,10 @@ public:
     }
 
     std::vector<ShellCall> m_calls;
+    std::vector<ShellCall> m_requests;
     std::vector<UINT> m_loadedIds;
     BOOL m_bResult = TRUE;
+    BOOL m_bVersionResult = TRUE;
     bool m_bIconExists = false;
     int m_nRefusedAdds = 0;
     bool m_bMenuFails = false;
@@ -83,6 +89,8 @@ struct WindowLog {
     std::vector<int> menuItems;
     UINT nMenuDefault = static_cast<UINT>(-1);
     UINT nPickOnOpen = 0;  // choose this item by keyboard once the menu is up
+    int nMenus = 0;        // popup menus opened
+    RECT rcMenu{};         // where the last one was on the screen
 };
 WindowLog g_window;
 
@@ -100,6 +108,9 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         ++g_window.nTaskbarCreated;
         return 0;
     }
+    if (nMsg == WM_INITMENUPOPUP && HIWORD(lParam) == FALSE) {
+        ++g_window.nMenus;
+    }
     if (nMsg == WM_INITMENUPOPUP && HIWORD(lParam) == FALSE && g_window.menuItems.empty()) {
         HMENU hMenu = reinterpret_cast<HMENU>(wParam);
         for (int i = 0; i < GetMenuItemCount(hMenu); ++i) {
@@ -110,6 +121,7 @@ LRESULT CALLBACK OwnerProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         g_window.nMenuDefault = GetMenuDefaultItem(hMenu, TRUE, 0);  // by position
     }
     if (nMsg == WM_ENTERIDLE && wParam == MSGF_MENU) {
+        GetWindowRect(reinterpret_cast<HWND>(lParam), &g_window.rcMenu);
         // The menu is up and waits for the user: choose by keyboard, or close it unchosen.
         if (g_window.nPickOnOpen != 0) {
             HWND hMenuWnd = reinterpret_cast<HWND>(lParam);
@@ -161,13 +173,15 @@ protected:
     CFakeTrayShell m_shell;
 };
 
-TEST_F(TrayIconTest, StartsWithTheShortRecordAndNoIcon) {
+TEST_F(TrayIconTest, StartsWithVistasRecordAskingForVersionFourAndNoIcon) {
     CTrayIcon tray(kIconId, m_shell);
     const NOTIFYICONDATAA& data = tray.GetIconData();
-    EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+    EXPECT_EQ(data.cbSize, sizeof(NOTIFYICONDATAA));
 #ifndef _WIN64
-    EXPECT_EQ(data.cbSize, 88u);
+    EXPECT_EQ(data.cbSize, 508u);
 #endif
+    EXPECT_EQ(data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    EXPECT_EQ(tray.GetIconVersion(), 0u);
     EXPECT_EQ(data.uID, kIconId);
     EXPECT_EQ(data.hIcon, nullptr);
     EXPECT_STREQ(data.szTip, "");  // there is no string 125
@@ -193,19 +207,20 @@ TEST_F(TrayIconTest, AddThenChangeThenRemove) {
     ASSERT_TRUE(tray.UpdateIcon(nullptr, nullptr));
 
     ASSERT_EQ(m_shell.m_calls.size(), 3u);
-    const DWORD kAll = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+    // Version 4 shows the standard tip only with NIF_SHOWTIP.
+    const DWORD kAll = NIF_ICON | NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE;
     struct Expected {
         DWORD nOperation;
         DWORD nFlags;
     };
     const Expected expected[] = {
-        {NIM_ADD, kAll}, {NIM_MODIFY, kAll}, {NIM_DELETE, NIF_TIP | NIF_MESSAGE}};
+        {NIM_ADD, kAll}, {NIM_MODIFY, kAll}, {NIM_DELETE, NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE}};
     for (std::size_t i = 0; i < 3; ++i) {
         const ShellCall& call = m_shell.m_calls[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(call.nOperation, expected[i].nOperation);
         EXPECT_EQ(call.data.uFlags, expected[i].nFlags);
-        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+        EXPECT_EQ(call.data.cbSize, sizeof(NOTIFYICONDATAA));
         EXPECT_EQ(call.data.hWnd, m_hWnd);
         EXPECT_EQ(call.data.uID, kIconId);
         EXPECT_EQ(call.data.uCallbackMessage, kCallback);
@@ -327,7 +342,7 @@ TEST_F(TrayIconTest, ANewTaskbarGetsTheIconAgainWithTheSameTip) {
     EXPECT_EQ(call.nOperation, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(call.data.hIcon, m_hIcon);
     EXPECT_STREQ(call.data.szTip, "kept tip");
-    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP | NIF_MESSAGE));
+    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP | NIF_SHOWTIP | NIF_MESSAGE));
     EXPECT_TRUE(tray.IsShown());
     EXPECT_EQ(g_window.nTaskbarCreated, 1);  // the window itself still sees the broadcast
 }
@@ -482,5 +497,56 @@ TEST_F(TrayIconTest, TheCallbackMessageReachesTheIconAndThenTheWindow) {
     SendMessageA(m_hWnd, kCallback, kIconId, WM_LBUTTONDBLCLK);
     EXPECT_EQ(tray.m_seen.size(), 2u);  // unbound: the window alone sees it
 }
+
+// The callback message as the shell sends it: version 4 (the event and the icon's id in
+// lParam, the icon's place in wParam) once the shell took that version, asked for after the add;
+// else the first layout. Enter or Space on the icon selected from the keyboard (NIN_KEYSELECT)
+// and the menu key (WM_CONTEXTMENU) show the menu at the icon; version 4 follows a right
+// button's release with WM_CONTEXTMENU, so the release itself shows nothing.
+struct EventCase {
+    const char* name;
+    BOOL bVersion4;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool bMenu;
+    UINT nCommand;
+};
+
+class TrayIconEventTest : public TrayIconTest, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(TrayIconEventTest, ShowsTheMenuAtTheIconOrRunsOpenOrDoesNothing) {
+    const EventCase& c = GetParam();
+    m_shell.m_bVersionResult = c.bVersion4;
+    CTrayIcon tray(kIconId, m_shell);
+    tray.BindWindow(m_hWnd, kCallback);
+    ASSERT_TRUE(tray.UpdateIcon(m_hIcon, "tip"));
+    ASSERT_EQ(m_shell.m_requests.size(), 1u);
+    EXPECT_EQ(m_shell.m_requests[0].nOperation, static_cast<DWORD>(NIM_SETVERSION));
+    EXPECT_EQ(m_shell.m_requests[0].data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    SendMessageA(m_hWnd, kCallback, c.wParam, c.lParam);
+    PumpMessages();
+    EXPECT_EQ(g_window.nMenus, c.bMenu ? 1 : 0);
+    EXPECT_EQ(g_window.commands,
+              c.nCommand != 0 ? std::vector<UINT>{c.nCommand} : std::vector<UINT>{});
+    if (c.bMenu && c.bVersion4) {
+        EXPECT_EQ(g_window.rcMenu.left, 200) << "the menu opens at the icon";
+        EXPECT_EQ(g_window.rcMenu.top, 150);
+    }
+}
+
+constexpr WPARAM kAnchor = MAKEWPARAM(200, 150);
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, TrayIconEventTest,
+    ::testing::Values(
+        EventCase{"EnterOrSpace", TRUE, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId), true, 0},
+        EventCase{"MenuKey", TRUE, kAnchor, MAKELPARAM(WM_CONTEXTMENU, kIconId), true, 0},
+        EventCase{"RightRelease", TRUE, kAnchor, MAKELPARAM(WM_RBUTTONUP, kIconId), false, 0},
+        EventCase{"DoubleClick", TRUE, kAnchor, MAKELPARAM(WM_LBUTTONDBLCLK, kIconId), false,
+                  kOpen},
+        EventCase{"AnotherIconsEnter", TRUE, kAnchor, MAKELPARAM(NIN_KEYSELECT, kIconId + 1), false,
+                  0},
+        EventCase{"FirstLayoutRightRelease", FALSE, kIconId, WM_RBUTTONUP, true, 0}),
+    [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.name; });
 
 }  // namespace
