@@ -1,6 +1,5 @@
 #include "app/help_file.h"
 
-
 namespace {
 
 class CWin32ZoneMarks : public IZoneMarks {

@@ -177,9 +177,13 @@ class BehaviourDe(AppBase):
     def test_two_modems_the_chosen_one_gets_the_commands(self):
         self.m.add_modems([modem(3), modem(5, dial="no_dialtone")])
         # Unpacked below a user's folder whose name the ANSI code page (1252 here) cannot
-        # write: the first run's help still opens.
-        self.m.start_tool(exe=self.m.unpacked_copy("Users/\u0141ukasz/Mavris"))
+        # write: the first run's help still opens, and autorun names the program as it is.
+        exe = self.m.unpacked_copy("Users/\u0141ukasz/Mavris")
+        self.m.start_tool(exe=exe)
         main = self.m.wait_tool_window(self.text(132))
+        run_key = "HKEY_CURRENT_USER\\" + app_harness.RUN_KEY.split("\\", 1)[1]
+        self.assertEqual(self.m.exported(run_key)[run_key]["ORVA_ModemOnHold"],
+                         self.m.windows_path(exe))
         got = self.controls(main)
         self.assertEqual(got[1004]["text"], "2" + self.text(118))
         self.assertEqual(got[1003]["items"], ["ORVA 56k V.92 (COM3)", "ORVA 56k V.92 (COM5)"])
