@@ -40,7 +40,6 @@ public:
     // The program ends while the scan may still run (any thread): the scan stops before its
     // next modem or probe, and a read or write of a port under way ends at once.
     void Cancel();
-    bool IsCancelled() const { return m_bCancel; }
     // The COM ports that the scan could not open because another program held them.
     const std::vector<int>& GetPortsHeldElsewhere() const { return m_portsHeldElsewhere; }
 

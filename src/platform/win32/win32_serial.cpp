@@ -14,7 +14,9 @@ namespace {
 class CWin32SerialDevice : public ISerialDevice {
 public:
     CWin32SerialDevice(HANDLE hComm, HANDLE hCancel)
-        : m_hComm(hComm), m_hCancel(hCancel), m_hDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+        : m_hComm(hComm),
+          m_hCancel(hCancel),
+          m_hDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~CWin32SerialDevice() override { ::CloseHandle(m_hComm); }
     CWin32SerialDevice(const CWin32SerialDevice&) = delete;
     CWin32SerialDevice& operator=(const CWin32SerialDevice&) = delete;
@@ -95,23 +97,22 @@ private:
     }
 
     HANDLE m_hComm;
-    HANDLE m_hCancel;     // the ports' cancel event, which outlives the device
+    HANDLE m_hCancel;       // the ports' cancel event, which outlives the device
     CKernelHandle m_hDone;  // manual reset: the transfer under way is done
 };
 
 }  // namespace
 
-CWin32SerialPorts::CWin32SerialPorts()
-    : m_hCancel(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+CWin32SerialPorts::CWin32SerialPorts() : m_hCancel(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 std::unique_ptr<ISerialDevice> CWin32SerialPorts::Open(const char* deviceName) {
     if (::WaitForSingleObject(m_hCancel.Get(), 0) == WAIT_OBJECT_0) {
         ::SetLastError(ERROR_OPERATION_ABORTED);
         return nullptr;
     }
-    HANDLE hComm = ::CreateFileA(deviceName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
-                                 nullptr);
+    HANDLE hComm =
+        ::CreateFileA(deviceName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (hComm == INVALID_HANDLE_VALUE) {
         return nullptr;
     }

@@ -392,12 +392,11 @@ TEST_F(MemoryRegistryTest, OpenLogRecordsEveryOpenAndCreate) {
 
 // Paths are counted as Windows counts them: UTF-16 units, not the UTF-8 bytes that carry them.
 TEST(Utf16LengthTest, CountsWindowsCharacters) {
-    for (const auto& [text, units] :
-         std::initializer_list<std::pair<std::string, std::size_t>>{
+    for (const auto& [text, units] : std::initializer_list<std::pair<std::string, std::size_t>>{
              {"", 0},
              {"C:\\Mavris.exe", 13},
-             {"\xC5\x81ukasz", 6},          // a letter of two bytes
-             {"\xE2\x82\xAC", 1},           // the euro sign: three bytes
+             {"\xC5\x81ukasz", 6},         // a letter of two bytes
+             {"\xE2\x82\xAC", 1},          // the euro sign: three bytes
              {"\xF0\x9F\x98\x80x", 3}}) {  // four bytes: a surrogate pair
         EXPECT_EQ(Utf16Length(text), units) << text;
     }

@@ -42,10 +42,10 @@ TEST(Win32ElevationTest, StartsTheWriteOnlyCommandLineAndTakesItsExitCode) {
     // From a folder whose name the ANSI code page cannot write (a profile named "Łukasz").
     const std::wstring folder = Utf8ToWide(scan.substr(0, scan.rfind('\\')) + "\\\xC5\x81ukasz");
     CreateDirectoryW(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(Utf8ToWide(scan).c_str(), (folder + L"\\mavris-scan.exe").c_str(), FALSE));
-    EXPECT_EQ(IElevation::Result::kDone,
-              CWin32Elevation(WideToUtf8(folder) + "\\mavris-scan.exe")
-                  .RunOwnProgram(BuildUserInitWriteParameters(250, 1)));
+    ASSERT_TRUE(
+        CopyFileW(Utf8ToWide(scan).c_str(), (folder + L"\\mavris-scan.exe").c_str(), FALSE));
+    EXPECT_EQ(IElevation::Result::kDone, CWin32Elevation(WideToUtf8(folder) + "\\mavris-scan.exe")
+                                             .RunOwnProgram(BuildUserInitWriteParameters(250, 1)));
     RegCloseKey(hKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
