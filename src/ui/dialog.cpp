@@ -204,6 +204,8 @@ void CDialog::PostNcDestroy() {}
 bool CDialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (nMsg) {
         case WM_INITDIALOG:
+            m_pictures.Fit(
+                m_hWnd, m_pTemplate != nullptr ? m_pTemplate : FindDialogTemplate(m_nIDTemplate));
             *pResult = OnInitDialog() ? TRUE : FALSE;
             return true;
         case WM_COMMAND: {
@@ -307,6 +309,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM
     if (nMsg == WM_NCDESTROY) {
         SetWindowLongPtrA(hWnd, DWLP_USER, 0);
         pDialog->m_hWnd = nullptr;
+        pDialog->m_pictures.Release();  // the controls that showed them are gone
         try {
             pDialog->PostNcDestroy();  // may delete the object
         } catch (...) {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "ui/dialog_pictures.h"
 #include "ui/object.h"
 
 // Notifications that a dialog hands back to the child control they concern, so that a control
@@ -97,4 +98,6 @@ private:
     UINT m_nIDTemplate;
     const DLGTEMPLATE* m_pTemplate = nullptr;
     bool m_bModal = false;
+    // The layout's pictures at the size of their frames, from the start of the window on.
+    CDialogPictures m_pictures;
 };
