@@ -126,9 +126,12 @@ TRAY_MENU = [
     (1, "item", 32772, "E&xit", "E&xit"),
 ]
 
-# Image sizes in pixels; a picture control takes the size of its image.
-IMAGES = {104: (154, 256), 105: (100, 166), 156: (219, 256), 163: (1, 166), 165: (1, 256),
-          171: (100, 168), 175: (154, 256)}
+# The bitmaps as shipped, in pixels: twice the strips' size at 96 dpi and wider than their
+# motif, so that up to 200 % a picture is only ever reduced to its frame; a rule as tall as
+# the strips it stands beside. A picture control of a bare layout shows its bitmap at this
+# size; the dialogs fit every picture to its frame (checks.picture_frames).
+IMAGES = {104: (376, 514), 105: (245, 336), 156: (525, 514), 163: (1, 336), 165: (1, 514),
+          171: (245, 336), 175: (376, 514)}
 
 # Control kinds: window class and a check of the style bits.
 SS_TYPEMASK = 0x1F
