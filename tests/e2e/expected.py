@@ -213,10 +213,10 @@ DIALOGS = {
         "name": "scan", "size": (302, 162), "title": 120, "caption": True, "visible": False,
         "appwindow": False,
         "controls": [
-            # One line each: a German line a few pixels too wide is clipped, not wrapped
-            # into the invisible second line.
+            # A German line a few pixels too wide is clipped, not wrapped into an invisible
+            # second line; the longer second one has room for two lines.
             _c(1001, "static-nowrap", 165, 70, 127, 8, 113),
-            _c(1002, "static-nowrap", 165, 80, 127, 8, 114),
+            _c(1002, "static", 165, 80, 127, 16, 114),
             _c(-1, "picture", 2, 2, 1, 103, image=165),
             _c(-1, "picture", 4, 2, 144, 158, image=156),
             _c(-1, "picture", 151, 2, 1, 103, image=165),

@@ -29,7 +29,8 @@ FontFacts FactsOf(HWND hWnd, HDC hDc) {
     return facts;
 }
 
-// The text on one line in the control's font, as a static control draws it.
+// The text in the control's font as a static control draws it: broken into lines of the
+// control's width (SS_LEFT), else on one line.
 SIZE StaticTextSize(HWND hControl, HDC hDc, LONG_PTR style) {
     SIZE size{};
     const int nLength = GetWindowTextLengthW(hControl);
@@ -41,7 +42,14 @@ SIZE StaticTextSize(HWND hControl, HDC hDc, LONG_PTR style) {
     auto hFont = reinterpret_cast<HFONT>(SendMessageA(hControl, WM_GETFONT, 0, 0));
     HGDIOBJ hOld = SelectObject(hDc, hFont != nullptr ? hFont : GetStockObject(SYSTEM_FONT));
     RECT rc{};
-    UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
+    UINT format = DT_CALCRECT | DT_EXPANDTABS;
+    if ((style & SS_TYPEMASK) == SS_LEFT) {
+        GetClientRect(hControl, &rc);
+        rc.bottom = 0;
+        format |= DT_WORDBREAK;
+    } else {
+        format |= DT_SINGLELINE;
+    }
     if (style & SS_NOPREFIX) {
         format |= DT_NOPREFIX;
     }

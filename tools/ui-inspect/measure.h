@@ -15,8 +15,9 @@ namespace inspect {
 //   control<TAB>index<TAB>id<TAB>class<TAB>client w,h<TAB>font face<TAB>font height<TAB>
 //          weight<TAB>needed w,h<TAB>bitmap w,h
 // "needed" is what the control's text takes: for buttons and check boxes the control's own
-// ideal size (BCM_GETIDEALSIZE: text, box and margins), for static texts the text on one line
-// (DT_CALCRECT); 0,0 for controls without text. "bitmap" is the size of a picture's bitmap or
+// ideal size (BCM_GETIDEALSIZE: text, box and margins), for static texts the text as drawn
+// (DT_CALCRECT: broken into lines of the control's width where the control wraps, else one
+// line; a word wider than the control shows in the width); 0,0 for controls without text. "bitmap" is the size of a picture's bitmap or
 // an icon's image, 0,0 for other controls.
 void WriteMeasurements(std::FILE* f, HWND hDialog);
 
