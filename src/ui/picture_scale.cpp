@@ -81,6 +81,7 @@ AxisWeights ComputeWeights(double dStart, double dSpan, int nOut, int nSource) {
     AxisWeights axis;
     const double r = dSpan / nOut;  // source pixels per output pixel
     std::vector<double> row;
+    std::vector<double> clamped;
     for (int i = 0; i < nOut; ++i) {
         const double a = dStart + i * r;
         int nFirst;
@@ -105,7 +106,7 @@ AxisWeights ComputeWeights(double dStart, double dSpan, int nOut, int nSource) {
         // Pixels beyond the edge repeat the edge.
         const int nLo = std::clamp(nFirst, 0, nSource - 1);
         const int nHi = std::clamp(nFirst + static_cast<int>(row.size()) - 1, 0, nSource - 1);
-        std::vector<double> clamped(static_cast<std::size_t>(nHi - nLo + 1), 0.0);
+        clamped.assign(static_cast<std::size_t>(nHi - nLo + 1), 0.0);
         double dSum = 0;
         for (std::size_t k = 0; k < row.size(); ++k) {
             const int j = std::clamp(nFirst + static_cast<int>(k), 0, nSource - 1);
@@ -233,20 +234,25 @@ void ResampleToBgr(const PaletteImage& image, const SourceRect& source, int nWid
             *pOut++ = static_cast<std::uint16_t>((r + (1u << (kShift - 1))) >> kShift);
         }
     }
-    // Then down, into the output rows.
+    // Then down, into the output rows: a row at a time, each source row it takes added in
+    // whole (the inner loop runs along a row).
     constexpr int kShift = kWeightBits + 8;
+    const std::size_t nValues = nOutWidth * 3;
+    std::vector<std::uint32_t> sums(nValues);
     for (int y = 0; y < nHeight; ++y) {
-        std::uint8_t* pOut = pRows + static_cast<std::size_t>(y) * nStride;
+        std::fill(sums.begin(), sums.end(), 1u << (kShift - 1));  // rounds to nearest
         const int* pWeight = &down.weights[static_cast<std::size_t>(down.offset[y])];
-        for (std::size_t c = 0; c < nOutWidth * 3; ++c) {
-            std::uint32_t nSum = 0;
-            for (int k = 0; k < down.count[y]; ++k) {
-                const std::size_t nRow = static_cast<std::size_t>(down.first[y] + k - nRowFirst);
-                nSum +=
-                    static_cast<std::uint32_t>(pWeight[k]) * across_rows[nRow * nOutWidth * 3 + c];
+        for (int k = 0; k < down.count[y]; ++k) {
+            const auto w = static_cast<std::uint32_t>(pWeight[k]);
+            const std::uint16_t* pRow =
+                &across_rows[static_cast<std::size_t>(down.first[y] + k - nRowFirst) * nValues];
+            for (std::size_t c = 0; c < nValues; ++c) {
+                sums[c] += w * pRow[c];
             }
-            pOut[c] = static_cast<std::uint8_t>(
-                std::min<std::uint32_t>(255, (nSum + (1u << (kShift - 1))) >> kShift));
+        }
+        std::uint8_t* pOut = pRows + static_cast<std::size_t>(y) * nStride;
+        for (std::size_t c = 0; c < nValues; ++c) {
+            pOut[c] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, sums[c] >> kShift));
         }
     }
 }
