@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/dialog_pictures.h"
 #include "ui/object.h"
@@ -90,6 +91,10 @@ protected:
     HWND m_hParent;
 
 private:
+    // The layout the dialog is made from, and what the dialog manager is given of it (null:
+    // the numbered layout as it is).
+    const DLGTEMPLATE* GetTemplate() const;
+    const DLGTEMPLATE* LayoutToMake(const std::vector<DWORD>& copy) const;
     // Ending a modal run: enables the owner and gives it the activation.
     void HandBackToOwner();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);

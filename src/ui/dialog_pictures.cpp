@@ -8,54 +8,6 @@
 
 namespace {
 
-constexpr WORD kStaticAtom = 0x0082;
-
-// Reads a layout word by word (every field of a layout is a whole number of words).
-class CLayoutReader {
-public:
-    explicit CLayoutReader(const void* p) : m_p(static_cast<const WORD*>(p)) {}
-
-    WORD Word() { return *m_p++; }
-    DWORD Dword() {
-        const DWORD nLow = Word();
-        return nLow | static_cast<DWORD>(Word()) << 16;
-    }
-    void Skip(std::size_t nWords) { m_p += nWords; }
-    void SkipBytes(std::size_t nBytes) {
-        m_p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(m_p) + nBytes);
-    }
-    void AlignDword() {
-        const auto nAddress = reinterpret_cast<UINT_PTR>(m_p);
-        m_p = reinterpret_cast<const WORD*>((nAddress + 3) & ~static_cast<UINT_PTR>(3));
-    }
-    // A name or number field: nothing (0), a number (0xFFFF, n) or a NUL-terminated name.
-    // Returns the number, or 0 for the other two; *pbStatic tells the name "Static" too.
-    UINT NameOrNumber(bool* pbStatic = nullptr) {
-        const WORD nFirst = Word();
-        if (nFirst == 0xFFFF) {
-            const WORD nNumber = Word();
-            if (pbStatic != nullptr) {
-                *pbStatic = nNumber == kStaticAtom;
-            }
-            return nNumber;
-        }
-        static const wchar_t kStatic[] = L"static";
-        bool bStatic = true;
-        std::size_t k = 0;
-        for (WORD c = nFirst; c != 0; c = Word(), ++k) {
-            const wchar_t lower = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-            bStatic = bStatic && k < 6 && lower == kStatic[k];
-        }
-        if (pbStatic != nullptr) {
-            *pbStatic = bStatic && k == 6;
-        }
-        return 0;
-    }
-
-private:
-    const WORD* m_p;
-};
-
 int RuleWidth(HWND hDialog) {
     // One pixel at 96 dpi, as the layout was drawn, and as much wider as the display is denser.
     int nDpi = 96;
@@ -109,77 +61,13 @@ HBITMAP DrawPicture(const PictureArt& art, int nWidth, int nHeight) {
 PictureArt FindBitmapResource(UINT nBitmapId) {
     PictureArt art;
     HINSTANCE hInstance = GetResourceInstance();
-    HRSRC hInfo = FindResourceA(hInstance, MAKEINTRESOURCEA(nBitmapId), MAKEINTRESOURCEA(2));
+    HRSRC hInfo = FindResourceA(hInstance, MAKEINTRESOURCEA(nBitmapId), RT_BITMAP);
     HGLOBAL hData = hInfo != nullptr ? LoadResource(hInstance, hInfo) : nullptr;
     if (hData != nullptr) {
         art.pData = LockResource(hData);
         art.nSize = art.pData != nullptr ? SizeofResource(hInstance, hInfo) : 0;
     }
     return art;
-}
-
-const DLGTEMPLATE* FindDialogTemplate(UINT nDialogId) {
-    HINSTANCE hInstance = GetResourceInstance();
-    HRSRC hInfo = FindResourceA(hInstance, MAKEINTRESOURCEA(nDialogId), MAKEINTRESOURCEA(5));
-    HGLOBAL hData = hInfo != nullptr ? LoadResource(hInstance, hInfo) : nullptr;
-    return hData != nullptr ? static_cast<const DLGTEMPLATE*>(LockResource(hData)) : nullptr;
-}
-
-std::vector<LayoutPicture> FindLayoutPictures(const DLGTEMPLATE* pTemplate) {
-    std::vector<LayoutPicture> pictures;
-    if (pTemplate == nullptr) {
-        return pictures;
-    }
-    CLayoutReader reader(pTemplate);
-    const WORD* pWords = reinterpret_cast<const WORD*>(pTemplate);
-    const bool bExtended = pWords[0] == 1 && pWords[1] == 0xFFFF;
-    DWORD nStyle;
-    if (bExtended) {
-        reader.Skip(2 + 2 + 2);  // version and signature, help id, extended style
-        nStyle = reader.Dword();
-    } else {
-        nStyle = reader.Dword();
-        reader.Skip(2);  // extended style
-    }
-    const int nItems = reader.Word();
-    reader.Skip(4);         // x, y, cx, cy
-    reader.NameOrNumber();  // menu
-    reader.NameOrNumber();  // class
-    reader.NameOrNumber();  // title
-    if (nStyle & DS_SETFONT) {
-        reader.Skip(bExtended ? 3 : 1);  // points (and weight, italic, character set)
-        reader.NameOrNumber();           // face
-    }
-    for (int nItem = 0; nItem < nItems; ++nItem) {
-        reader.AlignDword();
-        DWORD nItemStyle;
-        if (bExtended) {
-            reader.Skip(2 + 2);  // help id, extended style
-            nItemStyle = reader.Dword();
-        } else {
-            nItemStyle = reader.Dword();
-            reader.Skip(2);
-        }
-        RECT rc;
-        rc.left = static_cast<short>(reader.Word());
-        rc.top = static_cast<short>(reader.Word());
-        rc.right = static_cast<short>(reader.Word());
-        rc.bottom = static_cast<short>(reader.Word());
-        reader.Skip(bExtended ? 2 : 1);  // id
-        bool bStatic = false;
-        reader.NameOrNumber(&bStatic);
-        const UINT nImage = reader.NameOrNumber();
-        const WORD nExtra = reader.Word();
-        if (bExtended) {
-            reader.SkipBytes(nExtra);
-        } else if (nExtra > 0) {
-            reader.SkipBytes(nExtra - 2u);  // the classic count includes its own word
-        }
-        if (bStatic && (nItemStyle & SS_TYPEMASK) == SS_BITMAP && nImage != 0) {
-            pictures.push_back({nItem, nImage, rc});
-        }
-    }
-    return pictures;
 }
 
 int CDialogPictures::Fit(HWND hDialog, const DLGTEMPLATE* pTemplate, PictureArtLookup lookup) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/win32/win_handles.h"
+#include "ui/dialog_layout.h"
 
 // A picture's bitmap as a bitmap resource holds it (a packed DIB), or none (null).
 struct PictureArt {
@@ -25,18 +26,6 @@ using PictureArtLookup = PictureArt (*)(UINT nBitmapId);
 
 // The bitmap resource of that id in the program's resources.
 PictureArt FindBitmapResource(UINT nBitmapId);
-// The dialog layout of that id in the program's resources, or null.
-const DLGTEMPLATE* FindDialogTemplate(UINT nDialogId);
-
-// A picture of a layout: its place among the layout's controls, its bitmap, and its rectangle
-// in dialog units (left, top, width, height).
-struct LayoutPicture {
-    int nItem = 0;
-    UINT nBitmapId = 0;
-    RECT rcUnits{};
-};
-// The pictures of a layout in the layout's order; classic and extended layouts.
-std::vector<LayoutPicture> FindLayoutPictures(const DLGTEMPLATE* pTemplate);
 
 class CDialogPictures {
 public:

@@ -192,7 +192,9 @@ SourceRect CoverFrame(int nImageWidth, int nImageHeight, int nFrameWidth, int nF
     }
     const double dVisible = static_cast<double>(nFrameWidth) * nImageHeight / nFrameHeight;
     if (dVisible < nImageWidth) {
-        source.x = (nImageWidth - dVisible) / 2;
+        // From a whole pixel: half a pixel off the middle shows nowhere, and a frame of half
+        // the picture's height then takes exactly two source pixels each way per pixel.
+        source.x = std::floor((nImageWidth - dVisible) / 2);
         source.width = dVisible;
     }
     return source;

@@ -30,8 +30,8 @@ struct SourceRect {
 };
 
 // The part of a picture that fills a frame of nFrameWidth x nFrameHeight pixels: the picture
-// scaled uniformly to the frame's height, the frame's width cut from its middle. A picture too
-// narrow for that gives its whole width, which is then stretched to the frame.
+// scaled uniformly to the frame's height, the frame's width cut from its middle (from a whole
+// pixel). A picture too narrow for that gives its whole width, stretched to the frame.
 SourceRect CoverFrame(int nImageWidth, int nImageHeight, int nFrameWidth, int nFrameHeight);
 
 // Resamples the source part of the picture to nWidth x nHeight pixels, each axis on its own:

@@ -118,6 +118,7 @@ TEST(PicturesTest, AFrameTakesThePictureScaledToItsHeightAndCutFromItsMiddle) {
     } const cases[] = {
         {400, 200, 100, 100, 100, 200},  // a narrow frame: the middle
         {376, 514, 180, 257, 8, 360},    // the main strip at 96 dpi under Wine
+        {525, 514, 252, 257, 10, 504},   // the scan strip: from a whole pixel
         {100, 200, 100, 100, 0, 100},    // a frame wider than the picture: all of it, stretched
         {1, 514, 2, 375, 0, 1},          // a rule
     };
@@ -215,9 +216,19 @@ TEST(PicturesTest, FittedPicturesFillTheirFramesAndTheRulesStandLevelWithTheStri
         .Add(CDialogTemplate::kStatic, -1, SS_ETCHEDFRAME, 50, 2, 60, 80)
         .AddPicture(999, 60, 90, 10, 5);  // no such art
     ASSERT_EQ(FindLayoutPictures(layout.Get()).size(), 4u);
-    HWND hDialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), layout.Get(), nullptr,
-                                              PlainDialogProc, 0);
+    // Made as the dialogs make themselves: from a copy without the bitmaps, the same controls.
+    const std::vector<DWORD> copy = LayoutWithoutPictureBitmaps(layout.Get());
+    ASSERT_FALSE(copy.empty());
+    const auto* pCopy = reinterpret_cast<const DLGTEMPLATE*>(copy.data());
+    EXPECT_TRUE(FindLayoutPictures(pCopy).empty());
+    EXPECT_EQ(pCopy->cdit, 5);
+    HWND hDialog =
+        CreateDialogIndirectParamA(GetModuleHandleA(nullptr), pCopy, nullptr, PlainDialogProc, 0);
     ASSERT_NE(hDialog, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(GetWindow(hDialog, GW_CHILD), GWL_STYLE) & SS_TYPEMASK, SS_BITMAP);
+    CDialogTemplate plain(DS_MODALFRAME | WS_POPUP, 0, 0, 50, 20, "");
+    plain.Add(CDialogTemplate::kStatic, -1, SS_LEFT, 2, 2, 40, 8, "text");
+    EXPECT_TRUE(LayoutWithoutPictureBitmaps(plain.Get()).empty()) << "nothing to leave out";
     CDialogPictures pictures;
     EXPECT_EQ(pictures.Fit(hDialog, layout.Get(), TestArt), 3);
 
