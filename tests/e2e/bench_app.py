@@ -19,7 +19,11 @@ each figure next to its baseline from the same run and printed as a ratio:
 Times are taken on the Windows side by mavris-bench-watch.exe (QueryPerformanceCounter),
 CPU time, wake-ups, memory and threads from /proc of the programs' Wine processes.
 
-usage: bench_app.py [--runs N] [--changes N] [--idle SECONDS] [--dial-delay MS]
+With --against EXE, another build's Mavris.exe (its build directory a runnable installation)
+starts in turn with this one under the same load, so that a change's effect on start-up shows
+apart from the machine's other work.
+
+usage: bench_app.py [--runs N] [--changes N] [--idle SECONDS] [--dial-delay MS] [--against EXE]
 """
 
 import argparse
@@ -159,10 +163,10 @@ class Bench:
         ms, hwnd = self.watch_run("start", title, self.m.windows_path(exe))
         return float(ms), int(hwnd, 16)
 
-    def start_tool(self):
-        """Starts the tool: (ms to the scan window, CPU ms of its user-interface thread by
-        then, Process) once the scan is done."""
-        ms, _ = self.start(expected.text(120, LANG), harness.mavris_exe())
+    def start_tool(self, exe=None):
+        """Starts the tool (or another build's, exe): (ms to the scan window, CPU ms of its
+        user-interface thread by then, Process) once the scan is done."""
+        ms, _ = self.start(expected.text(120, LANG), exe or harness.mavris_exe())
         process = Process(self.m, "Mavris.exe")
         cpu_ms = process.ui_thread_cpu_ms()
         if self.m.tray_icon_position(timeout=60) is None:
@@ -207,10 +211,20 @@ class Bench:
         first_run_threads = tool.threads()
         self.end_tool(tool)
         self.end_baseline(*self.start_baseline()[2:])
+        if self.args.against:
+            self.end_tool(self.start_tool(self.args.against)[2])
 
         starts = {"tool": [], "baseline": []}
         cpu = {"tool": [], "baseline": []}
+        if self.args.against:
+            starts["other build"], cpu["other build"] = [], []
         for run in range(self.args.runs):
+            if self.args.against:
+                # Another build's tool in turn with this one, under the same load.
+                ms, cpu_ms, other = self.start_tool(self.args.against)
+                starts["other build"].append(ms)
+                cpu["other build"].append(cpu_ms)
+                self.end_tool(other)
             ms, cpu_ms, hwnd, base = self.start_baseline()
             starts["baseline"].append(ms)
             cpu["baseline"].append(cpu_ms)
@@ -252,19 +266,24 @@ class Bench:
 
     def report(self, starts, cpu, threads, memory, idle, changes):
         listed = lambda values: ", ".join(f"{v:.0f}" for v in sorted(values))  # noqa: E731
-        for who in ("tool", "baseline"):
-            print(f"start-up, {who:<9}           {statistics.median(starts[who]):8.0f} ms  "
+        for who in starts:
+            print(f"start-up, {who:<11}         {statistics.median(starts[who]):8.0f} ms  "
                   f"median, {min(starts[who]):.0f} ms min  ({listed(starts[who])})")
         for name, pick in (("median", statistics.median), ("min", min)):
             print(f"ratio start-up ({name:<6})      "
                   f"{pick(starts['tool']) / pick(starts['baseline']):8.3f}   (goal <= 1.1)")
         # Less at the mercy of other load on the machine: what the user-interface thread
         # itself spent until its window was up.
-        for who in ("tool", "baseline"):
-            print(f"start-up CPU, {who:<9}       {statistics.median(cpu[who]):8.1f} ms  median "
+        for who in cpu:
+            print(f"start-up CPU, {who:<11}     {statistics.median(cpu[who]):8.1f} ms  median "
                   f"of the user-interface thread until the window is up")
         print(f"ratio start-up CPU            "
               f"{statistics.median(cpu['tool']) / statistics.median(cpu['baseline']):8.3f}")
+        if "other build" in cpu:
+            for name, pick in (("median", statistics.median), ("min", min)):
+                print(f"ratio to the other build ({name:<6}) start-up "
+                      f"{pick(starts['tool']) / pick(starts['other build']):6.3f}, CPU "
+                      f"{pick(cpu['tool']) / pick(cpu['other build']):6.3f}")
 
         # The echo comes at once, the answer dial_delay ms after it; the last read ends once
         # the line has been silent for 200 ms, and not before the pause is over.
@@ -303,6 +322,8 @@ def main():
     parser.add_argument("--changes", type=int, default=5, help="mode changes")
     parser.add_argument("--idle", type=float, default=60.0)
     parser.add_argument("--dial-delay", type=int, default=2500)
+    parser.add_argument("--against", type=Path, metavar="EXE",
+                        help="another build's Mavris.exe, started in turn with this one's")
     args = parser.parse_args()
     missing = harness.missing([harness.mavris_exe(), harness.modem_sim_exe(),
                                harness.program("mavris-bench-watch.exe"),

@@ -130,8 +130,8 @@ TRAY_MENU = [
 # motif, so that up to 200 % a picture is only ever reduced to its frame; a rule as tall as
 # the strips it stands beside. A picture control of a bare layout shows its bitmap at this
 # size; the dialogs fit every picture to its frame (checks.picture_frames).
-IMAGES = {104: (376, 514), 105: (245, 336), 156: (525, 514), 163: (1, 336), 165: (1, 514),
-          171: (245, 336), 175: (376, 514)}
+IMAGES = {104: (376, 514), 105: (244, 334), 156: (525, 514), 163: (1, 334), 165: (1, 514),
+          171: (244, 334), 175: (376, 514)}
 
 # Control kinds: window class and a check of the style bits.
 SS_TYPEMASK = 0x1F

@@ -1,10 +1,12 @@
 """The resources as a user of each language meets them, without the program's dialog code.
 
 ui-preview.exe shows each dialog layout bare (as the resource compiler made it) and filled
-with the texts of the thread's language, and writes the text catalogue and the tray menu as
-the platform's resource lookup returns them. The checks compare this with the expected
-tables: every text in German, English, and English again for French; the layouts in dialog
-units; the images' sizes. Screenshots of every filled dialog go to the screenshot folder.
+with the texts of the thread's language (the pictures fitted and the bold font made by the
+program's own functions), and writes the text catalogue and the tray menu as the platform's
+resource lookup returns them. The checks compare this with the expected tables: every text in
+German, English, and English again for French; the layouts in dialog units; the images'
+sizes; and, on displays of 96, 120, 144 and 192 dpi, pictures, texts, fonts and icons as the
+dpi makes them. Screenshots of every filled dialog go to the screenshot folder.
 """
 
 import re
@@ -65,8 +67,8 @@ class ResourcesBase(harness.MachineCase):
         try:
             dump = self.m.dump(hwnd)
             lines = [line.split("\t") for line in path.read_text(encoding="cp1252").splitlines()]
-            self.m.screenshot(f"{self.LANG}-dpi{lines[0][1]}-{expected.DIALOGS[dialog_id]['name']}",
-                              checks.window_rect(dump))
+            name = expected.DIALOGS[dialog_id]["name"]
+            self.m.screenshot(f"{self.LANG}-dpi{lines[0][1]}-{name}", checks.window_rect(dump))
         finally:
             self.close(program, hwnd)
         pairs = lambda text: tuple(int(v) for v in text.split(","))  # noqa: E731
@@ -88,14 +90,14 @@ class ResourcesBase(harness.MachineCase):
             # Shown at the frame's size from a bitmap made for it, never a larger one cut
             # down by the control or a smaller one stretched.
             self.assertEqual(got["image"], frame[2:], f"{label}: bitmap size")
+            # Up to 200 % the art is only ever reduced: scaled to the frame's height, the
+            # frame's width cut from the art's.
             art_w, art_h = expected.IMAGES[row["image"]]
-            if dpi <= 192:
-                self.assertLessEqual(frame[3], art_h, f"{label}: reduced, not enlarged")
-                if row["dlu"][2] > 1:
-                    # Scaled to the frame's height, the frame's width cut from the art's.
-                    self.assertLessEqual(frame[2] * art_h / frame[3], art_w, f"{label}: width")
-                    figures.append(f"{dpi}\t{layout['name']}\tframe {frame[2]}x{frame[3]}"
-                                   f"\tscale {frame[3] / art_h:.3f}")
+            self.assertLessEqual(frame[3], art_h, f"{label}: reduced, not enlarged")
+            if row["dlu"][2] > 1:
+                self.assertLessEqual(frame[2] * art_h / frame[3], art_w, f"{label}: width")
+                figures.append(f"{dpi}\t{layout['name']}\tframe {frame[2]}x{frame[3]}"
+                               f"\tscale {frame[3] / art_h:.3f}")
         # No text is cut: what each text needs in its font fits its control.
         for index, row in enumerate(layout["controls"]):
             got = controls[index]
@@ -132,7 +134,7 @@ class ResourcesBase(harness.MachineCase):
         dialog font and the bold lines grow together; icons come at the display's sizes."""
         if self.LANG == "fr":
             self.skipTest("the English texts; measured in the English run")
-        fonts, figures, small_icons = {}, [], {}
+        fonts, figures, icons = {}, [], {}
         dpi = None
         try:
             for dpi in DPIS:
@@ -144,13 +146,14 @@ class ResourcesBase(harness.MachineCase):
                         self.check_at_dpi(dpi, dialog_id, dump, display, controls, fonts,
                                           figures)
                 with self.subTest(dpi=dpi, icon="tray"):
-                    small_icons[dpi] = self.tray_icon_width()
-                    self.assertEqual(small_icons[dpi], int(display[5]), "the small icon size")
-                    self.assertIn(small_icons[dpi], (16, 20, 24, 32))
+                    icons[dpi] = (self.tray_icon_width(), int(display[4]))
+                    self.assertEqual(icons[dpi][0], int(display[5]), "the small icon size")
+                    self.assertIn(icons[dpi][0], (16, 20, 24, 32))
         finally:
             if dpi != 96:
                 self.m.set_dpi(96)
-        print(f"\n{self.LANG}: font heights (pixels) by dpi: {fonts}; tray icon: {small_icons}")
+        print(f"\n{self.LANG}: font heights (pixels) by dpi: {fonts}; tray icon and large "
+              f"icon: {icons}")
         print("\n".join(figures))
         # The fonts grow with the dpi, the bold lines as the dialog font does: their share of
         # the dialog font's height stays within a fifth of what it is at 96 dpi.

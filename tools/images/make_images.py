@@ -9,9 +9,9 @@ each strip once, large, and reduces it at run time to its frame's size in pixels
 
     file            bitmap  dialog           frame (dialog units)  100 % size (pixels)
     main.bmp        104     main             103 x 158             155 x 257
-    about.bmp       105     About box         67 x 103             101 x 168
+    about.bmp       105     About box         67 x 103             101 x 167
     scan.bmp        156     scan             144 x 158             216 x 257
-    extra.bmp       171     Extra options     67 x 103             101 x 168
+    extra.bmp       171     Extra options     67 x 103             101 x 167
     info.bmp        175     info             103 x 158             155 x 257
     rule_short.bmp  163     the one-pixel rules beside the short strips (About, Extra)
     rule_tall.bmp   165     the rules beside the tall strips (main, scan, info)
@@ -19,7 +19,7 @@ each strip once, large, and reduces it at run time to its frame's size in pixels
     tray.ico        140     16/20/24/32/40/48 px, 16 colours
 
 A strip's 100 % size is its frame at 96 dpi with Windows' "MS Sans Serif" 8 (base units
-6 x 13). A strip is drawn SHIPPED_SCALE times that height, so that up to 200 % it is only ever
+6 x 13), width and height each mapped from dialog units as the dialog manager maps them. A strip is drawn SHIPPED_SCALE times that height, so that up to 200 % it is only ever
 reduced, and wider than its motif: its backdrop runs on beside the motif far enough for frames
 whose font is up to WIDEST_FONT times as wide (average character) as it is high (Wine's at
 192 dpi: 13 x 24). The program scales a strip uniformly to its frame's height and cuts the
@@ -157,9 +157,9 @@ def icon_tray(size):
 # name: (frame in dialog units, 100 % size in pixels, drawing)
 STRIPS = {
     "main.bmp": ((103, 158), (155, 257), strip_main),
-    "about.bmp": ((67, 103), (101, 168), strip_main),
+    "about.bmp": ((67, 103), (101, 167), strip_main),
     "scan.bmp": ((144, 158), (216, 257), strip_scan),
-    "extra.bmp": ((67, 103), (101, 168), strip_extra),
+    "extra.bmp": ((67, 103), (101, 167), strip_extra),
     "info.bmp": ((103, 158), (155, 257), lambda w, h, sw, k: strip_main(w, h, sw, k, info=True)),
 }
 
