@@ -173,6 +173,23 @@ TEST(PicturesTest, ReducingAveragesTheCoveredAreaAndEnlargingInterpolates) {
     }
 }
 
+TEST(PicturesTest, HalvingEachWayAveragesTwoByTwoPixels) {
+    // Two rows of greys; halved whole, and from the second column on (as a frame is cut).
+    PaletteImage image;
+    image.nWidth = 4;
+    image.nHeight = 2;
+    image.indices = {0, 100, 200, 255, 50, 150, 250, 5};
+    image.colours.assign(256, 0);
+    for (int k = 0; k < 256; ++k) {
+        image.colours[static_cast<std::size_t>(k)] = static_cast<std::uint32_t>(k * 0x010101);
+    }
+    Bytes row(8, 0xEE);
+    ResampleToBgr(image, SourceRect{0, 0, 4, 2}, 2, 1, row.data(), row.size());
+    EXPECT_EQ(row, (Bytes{75, 75, 75, 178, 178, 178, 0xEE, 0xEE}));
+    ResampleToBgr(image, SourceRect{1, 0, 2, 2}, 1, 1, row.data(), row.size());
+    EXPECT_EQ(row[0], 175);  // (100 + 200 + 150 + 250) / 4
+}
+
 // The art of the fitting test: bitmap 104, a strip of one colour; 163, a rule of one colour.
 constexpr std::uint32_t kStripColour = 0x336699;
 constexpr std::uint32_t kRuleColour = 0x808080;
