@@ -42,14 +42,20 @@ bool CHoldDlg::OnInitDialog() {
         }
     }
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    // The caption and the taskbar show the small icon: its own image at the display's small
+    // size, not the large one reduced by the system.
+    HICON hSmallIcon = static_cast<HICON>(
+        LoadImageA(GetResourceInstance(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(hSmallIcon != nullptr ? hSmallIcon : m_hIcon));
     m_bVisible = false;
     m_bClosing = false;
 
     // Hidden still, so this centres the window on the screen for when it is first shown.
     CenterWindow();
     m_toolTip.Create(m_hWnd);
-    m_boldFont.Reset(CreateBoldDialogFont());
+    m_boldFont.Reset(CreateBoldDialogFont(m_hWnd));
     SendMessageA(GetDlgItem(IDC_MODEM_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont.Get()),
                  TRUE);
 

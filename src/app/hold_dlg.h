@@ -128,7 +128,7 @@ private:
 
     std::atomic<bool> m_bClosing{false};  // the program ends: the scan does no more for it
     CKernelHandle m_hScanDone;            // released once by the scan thread when it is done
-    HICON m_hIcon;
+    HICON m_hIcon;  // the large icon (the display's SM_CXICON size); shared, never destroyed
     CWaitDlg m_waitDlg;
     std::atomic<int> m_nApplyResult{0};
     Behaviour m_requested = Behaviour::kCutTheLine;

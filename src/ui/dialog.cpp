@@ -64,10 +64,11 @@ INT_PTR CDialog::DoModal() {
     }
     m_bModal = true;
     const LPARAM lParam = reinterpret_cast<LPARAM>(this);
+    const std::vector<DWORD> copy = LayoutWithoutPictureBitmaps(GetTemplate());
+    const DLGTEMPLATE* pLayout = LayoutToMake(copy);
     const INT_PTR nResult =
-        m_pTemplate != nullptr
-            ? DialogBoxIndirectParamA(GetResourceInstance(), m_pTemplate, hOwner, DialogProc,
-                                      lParam)
+        pLayout != nullptr
+            ? DialogBoxIndirectParamA(GetResourceInstance(), pLayout, hOwner, DialogProc, lParam)
             : DialogBoxParamA(GetResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
                               DialogProc, lParam);
     m_bModal = false;
@@ -80,12 +81,25 @@ bool CDialog::Create(HWND hParent) {
     }
     m_bModal = false;
     const LPARAM lParam = reinterpret_cast<LPARAM>(this);
-    HWND hWnd = m_pTemplate != nullptr
-                    ? CreateDialogIndirectParamA(GetResourceInstance(), m_pTemplate, m_hParent,
+    // The dialog manager reads the layout only while it makes the dialog.
+    const std::vector<DWORD> copy = LayoutWithoutPictureBitmaps(GetTemplate());
+    const DLGTEMPLATE* pLayout = LayoutToMake(copy);
+    HWND hWnd = pLayout != nullptr
+                    ? CreateDialogIndirectParamA(GetResourceInstance(), pLayout, m_hParent,
                                                  DialogProc, lParam)
                     : CreateDialogParamA(GetResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate),
                                          m_hParent, DialogProc, lParam);
     return hWnd != nullptr;
+}
+
+const DLGTEMPLATE* CDialog::GetTemplate() const {
+    return m_pTemplate != nullptr ? m_pTemplate : FindDialogTemplate(m_nIDTemplate);
+}
+
+const DLGTEMPLATE* CDialog::LayoutToMake(const std::vector<DWORD>& copy) const {
+    // The copy without the pictures' bitmaps where there is one: the dialog manager would load
+    // each bitmap at its full size only for the dialog to draw it anew at its frame's size.
+    return !copy.empty() ? reinterpret_cast<const DLGTEMPLATE*>(copy.data()) : m_pTemplate;
 }
 
 bool CDialog::DestroyWindow() {
@@ -204,6 +218,7 @@ void CDialog::PostNcDestroy() {}
 bool CDialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (nMsg) {
         case WM_INITDIALOG:
+            m_pictures.Fit(m_hWnd, GetTemplate());
             *pResult = OnInitDialog() ? TRUE : FALSE;
             return true;
         case WM_COMMAND: {
@@ -307,6 +322,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM
     if (nMsg == WM_NCDESTROY) {
         SetWindowLongPtrA(hWnd, DWLP_USER, 0);
         pDialog->m_hWnd = nullptr;
+        pDialog->m_pictures.Release();  // the controls that showed them are gone
         try {
             pDialog->PostNcDestroy();  // may delete the object
         } catch (...) {

@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "ui/dialog_pictures.h"
 #include "ui/object.h"
 
 // Notifications that a dialog hands back to the child control they concern, so that a control
@@ -89,6 +91,10 @@ protected:
     HWND m_hParent;
 
 private:
+    // The layout the dialog is made from, and what the dialog manager is given of it (null:
+    // the numbered layout as it is).
+    const DLGTEMPLATE* GetTemplate() const;
+    const DLGTEMPLATE* LayoutToMake(const std::vector<DWORD>& copy) const;
     // Ending a modal run: enables the owner and gives it the activation.
     void HandBackToOwner();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
@@ -97,4 +103,6 @@ private:
     UINT m_nIDTemplate;
     const DLGTEMPLATE* m_pTemplate = nullptr;
     bool m_bModal = false;
+    // The layout's pictures at the size of their frames, from the start of the window on.
+    CDialogPictures m_pictures;
 };

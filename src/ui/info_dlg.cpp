@@ -1,11 +1,28 @@
 #include "ui/info_dlg.h"
 
+#include <cstdlib>
+
 #include "ui/resource.h"
 #include "ui/text.h"
 
-HFONT CreateBoldDialogFont() {
-    return CreateFontA(12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+HFONT CreateBoldDialogFont(HWND hDialog) {
+    // 12 units high beside the dialog font's 8 points at 96 dpi (11 pixels), and as much
+    // higher as the dialog font is at the display's dpi.
+    constexpr int kBoldHeight = 12;
+    constexpr int kDialogFontHeightAt96 = 11;
+    int nHeight = kBoldHeight;
+    LOGFONTA font;
+    const auto hDialogFont = reinterpret_cast<HFONT>(SendMessageA(hDialog, WM_GETFONT, 0, 0));
+    if (hDialogFont != nullptr && GetObjectA(hDialogFont, sizeof font, &font) == sizeof font &&
+        font.lfHeight != 0) {
+        nHeight = MulDiv(kBoldHeight, std::abs(font.lfHeight), kDialogFontHeightAt96);
+    } else if (HDC hDc = GetDC(hDialog)) {
+        nHeight = MulDiv(kBoldHeight, GetDeviceCaps(hDc, LOGPIXELSY), 96);
+        ReleaseDC(hDialog, hDc);
+    }
+    return CreateFontA(nHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                       "MS Sans Serif");
 }
 
 std::string BuildPortsInUseHint(const std::string& hint, const std::vector<int>& ports) {
@@ -25,7 +42,7 @@ CInfoDlg::CInfoDlg() : CDialog(IDD_INFO) {}
 
 bool CInfoDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_font.Reset(CreateBoldDialogFont());
+    m_font.Reset(CreateBoldDialogFont(m_hWnd));
     SendMessageA(GetDlgItem(IDC_INFO_LINE), WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()),
                  TRUE);
     SetWindowText(LoadText(IDS_CLOSING).c_str());

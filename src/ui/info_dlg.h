@@ -36,6 +36,6 @@ private:
 // The hint of the info dialog that names the ports held by another program ("COM3, COM5").
 std::string BuildPortsInUseHint(const std::string& hint, const std::vector<int>& ports);
 
-// The bold "MS Sans Serif" of the tool's emphasised lines (height 12, weight 700); the main
-// dialog uses the same font for its modem name.
-HFONT CreateBoldDialogFont();
+// The bold "MS Sans Serif" of the tool's emphasised lines (weight 700, height 12 at 96 dpi and
+// growing with the dialog's font); the main dialog uses the same font for its modem name.
+HFONT CreateBoldDialogFont(HWND hDialog);

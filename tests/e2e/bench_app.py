@@ -3,8 +3,9 @@
 each figure next to its baseline from the same run and printed as a ratio:
 
   start-up     from the process start to the scan window visible, against the same for
-               mavris-bench-dialog.exe, a minimal Win32 program that shows one dialog
-               (goal: at most 1.1 times);
+               mavris-bench-dialog.exe, a minimal Win32 program that shows one dialog and
+               starts as the tool does: its manifest, its system DLLs (checked before the
+               run) (goal: at most 1.1 times);
   mode change  "Cut the Line" with the provider call, from the tray command to the result
                box, against the waits the protocol requires: the 200 ms pause after the dial
                command, the modem's answer DIAL_DELAY ms after its echo, 200 ms of silence
@@ -18,7 +19,11 @@ each figure next to its baseline from the same run and printed as a ratio:
 Times are taken on the Windows side by mavris-bench-watch.exe (QueryPerformanceCounter),
 CPU time, wake-ups, memory and threads from /proc of the programs' Wine processes.
 
-usage: bench_app.py [--runs N] [--changes N] [--idle SECONDS] [--dial-delay MS]
+With --against EXE, another build's Mavris.exe (its build directory a runnable installation)
+starts in turn with this one under the same load, so that a change's effect on start-up shows
+apart from the machine's other work.
+
+usage: bench_app.py [--runs N] [--changes N] [--idle SECONDS] [--dial-delay MS] [--against EXE]
 """
 
 import argparse
@@ -51,6 +56,32 @@ def pe_sizes(path):
         if name.rstrip(b"\0") == b".rsrc":
             resources = raw_size
     return len(data), len(data) - resources
+
+
+def imported_dlls(path):
+    """The DLLs a PE file binds at start (its import directory), in lower case."""
+    data = Path(path).read_bytes()
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H12xH", data, header + 6)
+    optional = header + 24
+    pe32 = struct.unpack_from("<H", data, optional)[0] == 0x10B
+    import_rva = struct.unpack_from("<I", data, optional + (96 if pe32 else 112) + 8)[0]
+    table = optional + optional_size
+
+    def offset(rva):
+        for index in range(sections):
+            size, address, raw_size, raw = struct.unpack_from("<IIII", data,
+                                                              table + 40 * index + 8)
+            if address <= rva < address + max(size, raw_size):
+                return rva - address + raw
+        raise ValueError(f"{path}: address {rva:#x} in no section")
+
+    names, entry = set(), offset(import_rva)
+    while name := struct.unpack_from("<I", data, entry + 12)[0]:
+        start = offset(name)
+        names.add(data[start:data.index(b"\0", start)].decode("ascii").lower())
+        entry += 20
+    return names
 
 
 class Process:
@@ -132,10 +163,10 @@ class Bench:
         ms, hwnd = self.watch_run("start", title, self.m.windows_path(exe))
         return float(ms), int(hwnd, 16)
 
-    def start_tool(self):
-        """Starts the tool: (ms to the scan window, CPU ms of its user-interface thread by
-        then, Process) once the scan is done."""
-        ms, _ = self.start(expected.text(120, LANG), harness.mavris_exe())
+    def start_tool(self, exe=None):
+        """Starts the tool (or another build's, exe): (ms to the scan window, CPU ms of its
+        user-interface thread by then, Process) once the scan is done."""
+        ms, _ = self.start(expected.text(120, LANG), exe or harness.mavris_exe())
         process = Process(self.m, "Mavris.exe")
         cpu_ms = process.ui_thread_cpu_ms()
         if self.m.tray_icon_position(timeout=60) is None:
@@ -180,10 +211,20 @@ class Bench:
         first_run_threads = tool.threads()
         self.end_tool(tool)
         self.end_baseline(*self.start_baseline()[2:])
+        if self.args.against:
+            self.end_tool(self.start_tool(self.args.against)[2])
 
         starts = {"tool": [], "baseline": []}
         cpu = {"tool": [], "baseline": []}
+        if self.args.against:
+            starts["other build"], cpu["other build"] = [], []
         for run in range(self.args.runs):
+            if self.args.against:
+                # Another build's tool in turn with this one, under the same load.
+                ms, cpu_ms, other = self.start_tool(self.args.against)
+                starts["other build"].append(ms)
+                cpu["other build"].append(cpu_ms)
+                self.end_tool(other)
             ms, cpu_ms, hwnd, base = self.start_baseline()
             starts["baseline"].append(ms)
             cpu["baseline"].append(cpu_ms)
@@ -225,19 +266,24 @@ class Bench:
 
     def report(self, starts, cpu, threads, memory, idle, changes):
         listed = lambda values: ", ".join(f"{v:.0f}" for v in sorted(values))  # noqa: E731
-        for who in ("tool", "baseline"):
-            print(f"start-up, {who:<9}           {statistics.median(starts[who]):8.0f} ms  "
+        for who in starts:
+            print(f"start-up, {who:<11}         {statistics.median(starts[who]):8.0f} ms  "
                   f"median, {min(starts[who]):.0f} ms min  ({listed(starts[who])})")
         for name, pick in (("median", statistics.median), ("min", min)):
             print(f"ratio start-up ({name:<6})      "
                   f"{pick(starts['tool']) / pick(starts['baseline']):8.3f}   (goal <= 1.1)")
         # Less at the mercy of other load on the machine: what the user-interface thread
         # itself spent until its window was up.
-        for who in ("tool", "baseline"):
-            print(f"start-up CPU, {who:<9}       {statistics.median(cpu[who]):8.1f} ms  median "
+        for who in cpu:
+            print(f"start-up CPU, {who:<11}     {statistics.median(cpu[who]):8.1f} ms  median "
                   f"of the user-interface thread until the window is up")
         print(f"ratio start-up CPU            "
               f"{statistics.median(cpu['tool']) / statistics.median(cpu['baseline']):8.3f}")
+        if "other build" in cpu:
+            for name, pick in (("median", statistics.median), ("min", min)):
+                print(f"ratio to the other build ({name:<6}) start-up "
+                      f"{pick(starts['tool']) / pick(starts['other build']):6.3f}, CPU "
+                      f"{pick(cpu['tool']) / pick(cpu['other build']):6.3f}")
 
         # The echo comes at once, the answer dial_delay ms after it; the last read ends once
         # the line has been silent for 200 ms, and not before the pause is over.
@@ -276,12 +322,22 @@ def main():
     parser.add_argument("--changes", type=int, default=5, help="mode changes")
     parser.add_argument("--idle", type=float, default=60.0)
     parser.add_argument("--dial-delay", type=int, default=2500)
+    parser.add_argument("--against", type=Path, metavar="EXE",
+                        help="another build's Mavris.exe, started in turn with this one's")
     args = parser.parse_args()
     missing = harness.missing([harness.mavris_exe(), harness.modem_sim_exe(),
                                harness.program("mavris-bench-watch.exe"),
                                harness.program("mavris-bench-dialog.exe")])
     if missing:
         print("cannot run the benchmark:\n  " + "\n  ".join(missing))
+        return 1
+    # The start-up ratio is only fair while the baseline starts as the tool does: the same
+    # manifest (one file, both resource scripts) and the same system DLLs bound at start.
+    tool_dlls = imported_dlls(harness.mavris_exe())
+    base_dlls = imported_dlls(harness.program("mavris-bench-dialog.exe"))
+    print(f"system DLLs bound at start     {', '.join(sorted(tool_dlls))}")
+    if tool_dlls != base_dlls:
+        print(f"the baseline binds {', '.join(sorted(base_dlls))}: not a fair baseline")
         return 1
     machine = app_harness.AppMachine(LANG, tag="bench")
     try:

@@ -23,15 +23,47 @@ def check_frame(tc, dump, dialog_id):
                    f"dialog {dialog_id} own taskbar button")
 
 
-def check_layout(tc, dump, dialog_id, template_visibility=True):
+def muldiv(a, b, c):
+    """Windows' MulDiv for numbers that are not negative: a * b / c, halves rounded up."""
+    return (2 * a * b + c) // (2 * c)
+
+
+def picture_frames(layout, base_units, dpi):
+    """Where the dialogs put each picture of a layout, in pixels (x, y, width, height), by
+    the index of its row: a strip fills its rectangle of the layout, mapped as the dialog
+    manager maps a control's; a rule keeps its own left edge, takes the top and height of the
+    strip it stands beside and is one pixel wide at 96 dpi, proportionally wider above.
+    Returns (frames, the strip's frame)."""
+    bx, by = base_units
+
+    def mapped(row):
+        x, y, w, h = row["dlu"]
+        return (muldiv(x, bx, 4), muldiv(y, by, 8), muldiv(w, bx, 4), muldiv(h, by, 8))
+
+    rows = [(i, row) for i, row in enumerate(layout["controls"]) if row["kind"] == "picture"]
+    strips = [mapped(row) for _, row in rows if row["dlu"][2] > 1]
+    strip = max(strips, key=lambda f: f[3]) if strips else None
+    rule_width = max(1, muldiv(1, dpi, 96))
+    frames = {}
+    for i, row in rows:
+        x, y, w, h = mapped(row)
+        frames[i] = (x, y, w, h) if row["dlu"][2] > 1 else (x, strip[1], rule_width, strip[3])
+    return frames, strip
+
+
+def check_layout(tc, dump, dialog_id, template_visibility=True, fitted=True, dpi=96):
     """Order (= tab order), ids, kinds, positions and sizes of every control.
 
     template_visibility: the controls' visibility is still that of the template (nothing
-    has shown or hidden one yet).
+    has shown or hidden one yet). fitted: the pictures were fitted to their frames, as the
+    dialogs do (picture_frames, for a display of dpi); otherwise they show their bitmaps at
+    the bitmaps' own size at the layout's places, as a bare layout does. Fitted, the etched
+    frame runs level with the picture strip.
     """
     layout = expected.DIALOGS[dialog_id]
     check_frame(tc, dump, dialog_id)
     controls = dump["controls"]
+    frames, strip = picture_frames(layout, dump["base_units"], dpi) if fitted else ({}, None)
     tc.assertEqual([c["id"] for c in controls], [r["id"] for r in layout["controls"]],
                    f"dialog {dialog_id}: control ids in template order")
     for index, (row, got) in enumerate(zip(layout["controls"], controls)):
@@ -44,8 +76,10 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
         if template_visibility:
             tc.assertEqual(got["visible"], not row["hidden"], f"{label}: visible at start")
         x, y, w, h = row["dlu"]
-        if row["kind"] == "picture":
-            # A picture takes its image's pixel size; its position is in dialog units.
+        if row["kind"] == "picture" and fitted:
+            tc.assertEqual(tuple(got["px"]), frames[index], f"{label}: fills its frame")
+        elif row["kind"] == "picture":
+            # A bare picture takes its bitmap's pixel size; its position is in dialog units.
             tc.assertEqual(tuple(got["px"][2:]), expected.IMAGES[row["image"]],
                            f"{label}: image size in pixels")
             tc.assertEqual(tuple(got["dlu"][:2]), (x, y), f"{label}: position")
@@ -63,6 +97,9 @@ def check_layout(tc, dump, dialog_id, template_visibility=True):
         else:
             tc.assertEqual(tuple(got["dlu"]), (x, y, w, h), f"{label}: position and size")
             tc.assertTrue(got["dlu_exact"], f"{label}: pixels {got['px']} are whole dialog units")
+        if row["kind"] == "frame" and strip is not None:
+            tc.assertEqual((got["px"][1], got["px"][3]), (strip[1], strip[3]),
+                           f"{label}: level with the picture strip")
     check_keyboard_order(tc, dialog_id, [(c["id"], int(c["style"], 16)) for c in controls])
 
 

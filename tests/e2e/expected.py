@@ -137,9 +137,12 @@ TRAY_MENU = [
     (1, "item", 32772, "E&xit", "E&xit"),
 ]
 
-# Image sizes in pixels; a picture control takes the size of its image.
-IMAGES = {104: (154, 256), 105: (100, 166), 156: (219, 256), 163: (1, 166), 165: (1, 256),
-          171: (100, 168), 175: (154, 256)}
+# The bitmaps as shipped, in pixels: twice the strips' size at 96 dpi and wider than their
+# motif, so that up to 200 % a picture is only ever reduced to its frame; a rule as tall as
+# the strips it stands beside. A picture control of a bare layout shows its bitmap at this
+# size; the dialogs fit every picture to its frame (checks.picture_frames).
+IMAGES = {104: (376, 514), 105: (244, 334), 156: (525, 514), 163: (1, 334), 165: (1, 514),
+          171: (244, 334), 175: (376, 514)}
 
 # Control kinds: window class and a check of the style bits.
 SS_TYPEMASK = 0x1F
@@ -223,10 +226,10 @@ DIALOGS = {
         "name": "scan", "size": (302, 162), "title": 120, "caption": True, "visible": False,
         "appwindow": False,
         "controls": [
-            # One line each: a German line a few pixels too wide is clipped, not wrapped
-            # into the invisible second line.
+            # A German line a few pixels too wide is clipped, not wrapped into an invisible
+            # second line; the longer second one has room for two lines.
             _c(1001, "static-nowrap", 165, 70, 127, 8, 113),
-            _c(1002, "static-nowrap", 165, 80, 127, 8, 114),
+            _c(1002, "static", 165, 80, 127, 16, 114),
             _c(-1, "picture", 2, 2, 1, 103, image=165),
             _c(-1, "picture", 4, 2, 144, 158, image=156),
             _c(-1, "picture", 151, 2, 1, 103, image=165),

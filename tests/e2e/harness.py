@@ -562,6 +562,16 @@ class Machine:
                                  (r"HKCU\Software\Wine\Explorer\Desktops", "shell",
                                   f"{SCREEN[0]}x{SCREEN[1]}")]:
             self.run("reg", "add", key, "/v", name, "/d", value, "/f", check=True)
+        self._restart_desktop()
+
+    def set_dpi(self, dpi):
+        """Makes the display dpi (the prefix's LogPixels: 96 is 100 %, 144 is 150 %) for the
+        programs started from now on; Wine reads it at start, so the desktop starts anew."""
+        self.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                 "REG_DWORD", "/d", str(dpi), "/f", check=True)
+        self._restart_desktop()
+
+    def _restart_desktop(self):
         for args in (("-k",), ("-w",), ("-p60",)):
             self._server_cmd(*args)
         # The first program brings up the desktop and its taskbar, which takes a while in a

@@ -1,4 +1,4 @@
-"""The drawn images: the formats Windows loads, the sizes the dialog strips need.
+"""The drawn images: the formats Windows loads, the sizes the dialog strips need, at any scale.
 
 Runs tools/images/make_images.py into a temporary directory and reads the files back with
 a reader written from the BMP and ICO formats, independent of the writer.
@@ -31,6 +31,31 @@ def stride(width, bits):
     return ((width * bits + 31) // 32) * 4
 
 
+def decode_rle8(data, width, height):
+    """The rows of a BI_RLE8 picture, bottom row first, as lists of indices (None for a pixel
+    the codes never set); the number of bytes the codes took, through the end-of-picture."""
+    rows = [[None] * width for _ in range(height)]
+    x = y = pos = 0
+    while True:
+        count, code = data[pos], data[pos + 1]
+        pos += 2
+        if count:
+            if x + count > width:
+                raise ValueError(f"run past the row's end in row {y}")
+            rows[y][x:x + count] = [code] * count
+            x += count
+        elif code == 0:
+            x, y = 0, y + 1
+        elif code == 1:
+            return rows, pos
+        elif code == 2:
+            raise ValueError("the pictures have no gaps to skip")
+        else:
+            rows[y][x:x + code] = list(data[pos:pos + code])
+            x += code
+            pos += code + code % 2
+
+
 class ImagesTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -43,7 +68,7 @@ class ImagesTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.tmp.cleanup()
 
-    def test_bitmaps_are_256_colour_dibs_of_the_strip_sizes(self):
+    def test_bitmaps_are_run_length_encoded_256_colour_dibs_of_the_shipped_sizes(self):
         for image_id, name in BITMAP_FILES.items():
             with self.subTest(image=image_id):
                 data = (self.out / "a" / name).read_bytes()
@@ -52,15 +77,37 @@ class ImagesTest(unittest.TestCase):
                 h = read_dib_header(data, 14)
                 self.assertEqual(h["size"], 40)
                 self.assertEqual((h["width"], h["height"]), expected.IMAGES[image_id])
-                self.assertEqual((h["planes"], h["bits"], h["compression"]), (1, 8, 0))
+                self.assertEqual((h["planes"], h["bits"], h["compression"]), (1, 8, 1))  # RLE8
                 self.assertIn(h["used"], (0, 256))
                 self.assertEqual(offset, 14 + 40 + 256 * 4, "palette of 256 entries")
-                rows = stride(h["width"], 8) * h["height"]
-                self.assertEqual(len(data) - offset, rows, "pixel rows padded to 4 bytes")
-                self.assertIn(h["image_size"], (0, rows))
+                self.assertEqual(h["image_size"], len(data) - offset, "size of the codes")
+                rows, used = decode_rle8(data[offset:], h["width"], h["height"])
+                self.assertEqual(used, h["image_size"], "the codes end with the picture")
+                self.assertEqual(sum(row.count(None) for row in rows), 0, "every pixel set")
                 # Picture controls would show a flat area if drawing had failed.
-                pixels = data[offset:]
-                self.assertGreater(len(set(pixels)), 4 if h["width"] > 1 else 2)
+                colours = {v for row in rows for v in row}
+                self.assertGreater(len(colours), 4 if h["width"] > 1 else 2)
+                # The codes are worth their while: a quarter of the plain rows or less, but for
+                # the rules, whose rows are one pixel each.
+                if h["width"] > 1:
+                    self.assertLess(used, stride(h["width"], 8) * h["height"] / 4)
+
+    def test_strips_are_drawn_at_any_scale(self):
+        """A strip drawn at k times its 96-dpi size is k times as high, at least that much
+        wider, and its rule as tall as it; the shipped scale is 2."""
+        for scale, main, about in ((1, (188, 257), (122, 167)), (1.5, (282, 386), (183, 250)),
+                                   (2, expected.IMAGES[104], expected.IMAGES[105])):
+            with self.subTest(scale=scale):
+                out = self.out / f"scale-{scale}"
+                subprocess.run([sys.executable, str(SCRIPT), str(out), "--scale", str(scale)],
+                               check=True, timeout=300)
+                sizes = {name: read_dib_header((out / name).read_bytes(), 14)
+                         for name in ("main.bmp", "about.bmp", "rule_tall.bmp", "rule_short.bmp")}
+                self.assertEqual((sizes["main.bmp"]["width"], sizes["main.bmp"]["height"]), main)
+                self.assertEqual((sizes["about.bmp"]["width"], sizes["about.bmp"]["height"]),
+                                 about)
+                self.assertEqual(sizes["rule_tall.bmp"]["height"], main[1])
+                self.assertEqual(sizes["rule_short.bmp"]["height"], about[1])
 
     def check_icon(self, name, bits, colours):
         data = (self.out / "a" / name).read_bytes()
@@ -90,12 +137,13 @@ class ImagesTest(unittest.TestCase):
             opaque = sum(1 for y in range(w) for x in range(w)
                          if not mask[y * row_bytes + x // 8] & (0x80 >> (x % 8)))
             self.assertTrue(0.25 * w * w < opaque < 0.95 * w * w, f"{name} {w}px: {opaque}")
-        self.assertEqual(sorted(sizes), [16, 24, 32, 48])
+        # The small icon sizes of 100 to 200 % (16 to 32) and the large ones to 150 % (32 to 48).
+        self.assertEqual(sorted(sizes), [16, 20, 24, 32, 40, 48])
 
-    def test_application_icon_has_four_256_colour_images(self):
+    def test_application_icon_has_six_256_colour_images(self):
         self.check_icon("app.ico", 8, 256)
 
-    def test_tray_icon_has_four_16_colour_images(self):
+    def test_tray_icon_has_six_16_colour_images(self):
         self.check_icon("tray.ico", 4, 16)
 
     def test_drawing_is_repeatable(self):

@@ -1,10 +1,12 @@
 """The resources as a user of each language meets them, without the program's dialog code.
 
 ui-preview.exe shows each dialog layout bare (as the resource compiler made it) and filled
-with the texts of the thread's language, and writes the text catalogue and the tray menu as
-the platform's resource lookup returns them. The checks compare this with the expected
-tables: every text in German, English, and English again for French; the layouts in dialog
-units; the images' sizes. Screenshots of every filled dialog go to the screenshot folder.
+with the texts of the thread's language (the pictures fitted and the bold font made by the
+program's own functions), and writes the text catalogue and the tray menu as the platform's
+resource lookup returns them. The checks compare this with the expected tables: every text in
+German, English, and English again for French; the layouts in dialog units; the images'
+sizes; and, on displays of 96, 120, 144 and 192 dpi, pictures, texts, fonts and icons as the
+dpi makes them. Screenshots of every filled dialog go to the screenshot folder.
 """
 
 import re
@@ -14,7 +16,15 @@ import checks
 import expected
 import harness
 
-PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("ui-preview.exe")]
+PROGRAMS = [harness.program("ui-inspect.exe"), harness.program("ui-preview.exe"),
+            harness.program("mavris-uitest.exe")]
+
+# The displays of the dpi table (LogPixels; 96 is 100 %). 96 comes last: the class's other
+# checks run on the machine as the table leaves it.
+DPIS = (120, 144, 192, 96)
+BOLD_LINES = (1005, 1043)
+# The link sizes itself to its text (test_dialogs); the combo box and the edits show data.
+TEXT_KINDS = {"static", "static-noprefix", "static-nowrap", "button", "default-button", "check"}
 
 
 def unescape(text):
@@ -49,6 +59,114 @@ class ResourcesBase(harness.MachineCase):
             # The next dialog must not be confused with this one.
             self.m.wait_gone(*self.WINDOW)
 
+    def measure(self, dialog_id):
+        """A filled layout as ui-inspect sees it from outside and as ui-preview measures it
+        inside: (dump, display line, {control index: measured fields})."""
+        path = self.m.workdir / f"measure-{dialog_id}.txt"
+        program, hwnd = self.show(dialog_id, "--fill", "--measure", self.m.windows_path(path))
+        try:
+            dump = self.m.dump(hwnd)
+            lines = [line.split("\t") for line in path.read_text(encoding="cp1252").splitlines()]
+            name = expected.DIALOGS[dialog_id]["name"]
+            self.m.screenshot(f"{self.LANG}-dpi{lines[0][1]}-{name}", checks.window_rect(dump))
+        finally:
+            self.close(program, hwnd)
+        pairs = lambda text: tuple(int(v) for v in text.split(","))  # noqa: E731
+        controls = {int(f[1]): {"id": int(f[2]), "client": pairs(f[4]), "font": f[5],
+                                "height": int(f[6]), "weight": int(f[7]),
+                                "needed": pairs(f[8]), "image": pairs(f[9])}
+                    for f in lines[1:]}
+        return dump, lines[0], controls
+
+    def check_at_dpi(self, dpi, dialog_id, dump, display, controls, fonts, figures):
+        layout = expected.DIALOGS[dialog_id]
+        self.assertEqual(int(display[1]), dpi, "the display's dpi")
+        # Pictures fill their frames, rules and etched frame level with the strip.
+        checks.check_layout(self, dump, dialog_id, template_visibility=False, dpi=dpi)
+        frames, _ = checks.picture_frames(layout, dump["base_units"], dpi)
+        for index, frame in frames.items():
+            row, got = layout["controls"][index], controls[index]
+            label = checks.control_label(dialog_id, row, index)
+            # Shown at the frame's size from a bitmap made for it, never a larger one cut
+            # down by the control or a smaller one stretched.
+            self.assertEqual(got["image"], frame[2:], f"{label}: bitmap size")
+            # Up to 200 % the art is only ever reduced: scaled to the frame's height, the
+            # frame's width cut from the art's.
+            art_w, art_h = expected.IMAGES[row["image"]]
+            self.assertLessEqual(frame[3], art_h, f"{label}: reduced, not enlarged")
+            if row["dlu"][2] > 1:
+                self.assertLessEqual(frame[2] * art_h / frame[3], art_w, f"{label}: width")
+                figures.append(f"{dpi}\t{layout['name']}\tframe {frame[2]}x{frame[3]}"
+                               f"\tscale {frame[3] / art_h:.3f}")
+        # No text is cut: what each text needs in its font fits its control.
+        for index, row in enumerate(layout["controls"]):
+            got = controls[index]
+            label = checks.control_label(dialog_id, row, index)
+            if row["kind"] in TEXT_KINDS and row["id"] != 1015 and got["needed"] != (0, 0):
+                self.assertGreater(got["needed"][0], 0, f"{label}: measured")
+                self.assertLessEqual(got["needed"][0], got["client"][0], f"{label}: text width")
+                self.assertLessEqual(got["needed"][1], got["client"][1], f"{label}: text height")
+            if row["id"] in BOLD_LINES:
+                self.assertEqual(got["weight"], 700, f"{label}: bold")
+                fonts.setdefault(row["id"], {})[dpi] = got["height"]
+            if row["kind"] == "icon":
+                # The wait dialog's icon at the display's large icon size.
+                self.assertEqual(got["image"], (int(display[4]),) * 2, f"{label}: icon size")
+        fonts.setdefault("dialog", {})[dpi] = int(display[3])
+
+    def tray_icon_width(self):
+        program = self.m.start(harness.program("mavris-uitest.exe"), "tray", "--timeout",
+                               "120000", with_out=True)
+        try:
+            found = program.wait_line(r"^tray\.shell=add ok=1 icon=(\d+)", timeout=90)
+            hwnd = program.wait_line(r"^tray\.hwnd=(0x[0-9a-fA-F]+)").group(1)
+            self.m.inspect("post", "--hwnd", hwnd, "0x111", "32772", "0")  # Exit
+            program.wait_line(r"^tray\.end=1$")
+            self.assertEqual(program.wait(timeout=30), 0)
+        finally:
+            program.kill()
+        return int(found.group(1))
+
+    def test_every_dialog_at_every_dpi(self):
+        """One table over the display's dpi, every dialog filled by the program's functions:
+        the pictures fill their frames with bitmaps of the frames' size, never enlarged up to
+        200 %; the rules and etched frames are level with the strips; no text is cut; the
+        dialog font and the bold lines grow together; icons come at the display's sizes."""
+        if self.LANG == "fr":
+            self.skipTest("the English texts; measured in the English run")
+        fonts, figures, icons = {}, [], {}
+        dpi = None
+        try:
+            for dpi in DPIS:
+                self.m.set_dpi(dpi)
+                display = None
+                for dialog_id in expected.DIALOGS:
+                    with self.subTest(dpi=dpi, dialog=dialog_id):
+                        dump, display, controls = self.measure(dialog_id)
+                        self.check_at_dpi(dpi, dialog_id, dump, display, controls, fonts,
+                                          figures)
+                with self.subTest(dpi=dpi, icon="tray"):
+                    icons[dpi] = (self.tray_icon_width(), int(display[4]))
+                    self.assertEqual(icons[dpi][0], int(display[5]), "the small icon size")
+                    self.assertIn(icons[dpi][0], (16, 20, 24, 32))
+        finally:
+            if dpi != 96:
+                self.m.set_dpi(96)
+        print(f"\n{self.LANG}: font heights (pixels) by dpi: {fonts}; tray icon and large "
+              f"icon: {icons}")
+        print("\n".join(figures))
+        # The fonts grow with the dpi, the bold lines as the dialog font does: their share of
+        # the dialog font's height stays within a fifth of what it is at 96 dpi.
+        order = sorted(fonts["dialog"])
+        for name, heights in fonts.items():
+            with self.subTest(font=name):
+                self.assertEqual(sorted(heights), order)
+                grows = [heights[a] < heights[b] for a, b in zip(order, order[1:])]
+                self.assertTrue(all(grows), f"{name}: {heights}")
+                share = {d: heights[d] / fonts["dialog"][d] for d in order}
+                for d in order:
+                    self.assertLess(abs(share[d] / share[96] - 1), 0.2, f"{name}: {share}")
+
     def test_catalogue_menu_templates_version_and_manifest(self):
         path = self.m.workdir / "catalogue.txt"
         result = self.m.run(harness.program("ui-preview.exe"), "--catalogue",
@@ -80,6 +198,12 @@ class ResourcesBase(harness.MachineCase):
         # The manifest asks for version 6 of the common controls.
         self.assertRegex(manifest, r'name="Microsoft\.Windows\.Common-Controls"\s+'
                                    r'version="6\.0\.0\.0"')
+        # Laid out at the system's dpi, so that Windows does not stretch it as a picture:
+        # dpiAware from Vista on, dpiAwareness from Windows 10 on; not per monitor.
+        self.assertIn('<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">'
+                      'true</dpiAware>', manifest)
+        self.assertIn('<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/'
+                      'WindowsSettings">system</dpiAwareness>', manifest)
         # Own rights, and the Windows versions it was written for: Vista, 7, 8, 8.1, 10/11.
         self.assertIn('level="asInvoker"', manifest)
         self.assertEqual(re.findall(r'supportedOS Id="\{([^}]*)', manifest), [
@@ -112,7 +236,7 @@ class ResourcesBase(harness.MachineCase):
                 program, hwnd = self.show(dialog_id)
                 try:
                     dump = self.m.dump(hwnd)
-                    checks.check_layout(self, dump, dialog_id)
+                    checks.check_layout(self, dump, dialog_id, fitted=False)
                     first = expected.DIALOGS[dialog_id]["controls"][0]["id"]
                     self.assertEqual(
                         [(t["control_id"], t["text_id"], t["text"]) for t in dump["tooltips"]],

@@ -93,8 +93,11 @@ class TrayBase(harness.MachineCase):
     # -- the checks
 
     def test_icon_shows_the_tip_of_the_language(self):
-        shell = self.program.values("tray.shell")[0]
-        self.assertEqual(re.match(r"^add ok=1 tip=(.*)$", shell).group(1), self.tip)
+        shell = re.match(r"^add ok=1 icon=(\d+) tip=(.*)$", self.program.values("tray.shell")[0])
+        self.assertEqual(shell.group(2), self.tip)
+        # The icon's own 16-pixel image, the small icon size at 96 dpi (other sizes: the
+        # resources' dpi table).
+        self.assertEqual(int(shell.group(1)), 16)
         self.icon_tool()  # the taskbar shows the icon with that tip
         self.assertTrue(self.exists())
         self.end()
@@ -206,7 +209,7 @@ class TrayBase(harness.MachineCase):
             self.assertLess(time.monotonic(), deadline, self.program.lines())
             time.sleep(0.2)
         last = [v for v in self.program.values("tray.shell") if v.startswith("add ")][-1]
-        self.assertEqual(last, f"add ok=1 tip={self.tip}")
+        self.assertEqual(last, f"add ok=1 icon=16 tip={self.tip}")
         self.assertTrue(self.exists())
         self.icon_tool()
         self.end()

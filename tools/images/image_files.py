@@ -119,16 +119,49 @@ def palette_bytes(palette):
     return b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
 
 
-def info_header(width, height, bits, image_size, colours_used):
-    # BITMAPINFOHEADER: 40 bytes, BI_RGB, 96 dpi (3780 pixels per metre).
-    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, image_size, 3780, 3780,
-                       colours_used, 0)
+def info_header(width, height, bits, image_size, colours_used, compression=0):
+    # BITMAPINFOHEADER: 40 bytes, BI_RGB unless told, 96 dpi (3780 pixels per metre).
+    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, image_size,
+                       3780, 3780, colours_used, 0)
+
+
+def rle8_rows(width, height, indices):
+    """Run-length encodes palette indices as BI_RLE8, bottom row first: a run of equal pixels
+    is (count, index); a stretch of at least three unlike pixels is (0, count) and the
+    indices, padded to a whole word; each row ends with (0, 0), the last with (0, 1)."""
+    out = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = indices[y * width:(y + 1) * width]
+        x = 0
+        while x < width:
+            run = 1
+            while x + run < width and run < 255 and row[x + run] == row[x]:
+                run += 1
+            if run >= 2:
+                out += bytes((run, row[x]))
+                x += run
+                continue
+            # Unlike pixels up to the next run of two or more (or 255 of them).
+            end = x + 1
+            while end < width and end - x < 255 and not (end + 1 < width and
+                                                         row[end + 1] == row[end]):
+                end += 1
+            if end - x < 3:
+                for v in row[x:end]:
+                    out += bytes((1, v))
+            else:
+                out += bytes((0, end - x)) + bytes(row[x:end])
+                if (end - x) % 2:
+                    out.append(0)
+            x = end
+        out += b"\0\1" if y == 0 else b"\0\0"
+    return bytes(out)
 
 
 def bmp_file(cv):
     palette, indices = quantise(cv)
-    pixels = dib_rows(cv.w, cv.h, indices, 8)
-    header = info_header(cv.w, cv.h, 8, len(pixels), 256)
+    pixels = rle8_rows(cv.w, cv.h, indices)
+    header = info_header(cv.w, cv.h, 8, len(pixels), 256, compression=1)  # BI_RLE8
     pal = palette_bytes(palette)
     offset = 14 + len(header) + len(pal)
     size = offset + len(pixels)

@@ -8,7 +8,12 @@
 //   ui-preview DIALOG-ID --fill   with the texts of the current language put in the way
 //                                 the dialogs do it, the scan-dependent controls of the
 //                                 main dialog shown with two sample modems, the bold
-//                                 lines in bold and the control tips attached
+//                                 lines in bold and the pictures fitted to their frames
+//                                 (both by the program's own functions) and the control
+//                                 tips attached
+//   ui-preview DIALOG-ID --fill --measure FILE
+//                                 also writes the fonts, the room the texts need and the
+//                                 pictures' bitmap sizes to FILE (measure.h)
 //
 // The first control always gets a tool tip with text 136 (bare mode), so that the
 // inspector's reading of tips can be checked against a known tool.
@@ -21,7 +26,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "measure.h"
 #include "menu_item.h"
+#include "ui/dialog_pictures.h"
+#include "ui/info_dlg.h"
 #include "ui/resource.h"
 
 namespace {
@@ -77,6 +85,8 @@ const Layout kLayouts[] = {
 
 bool g_bFill = false;
 HFONT g_hBold = nullptr;
+CDialogPictures g_pictures;
+const char* g_pszMeasure = nullptr;
 
 struct Text {
     explicit Text(int id) {
@@ -113,7 +123,8 @@ void Fill(HWND dlg, const Layout& l) {
         if (t.control)
             AddTip(tip, GetDlgItem(dlg, t.control), t.text);
 
-    g_hBold = CreateFontA(12, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
+    g_pictures.Fit(dlg, FindDialogTemplate(static_cast<UINT>(l.dialog)));
+    g_hBold = CreateBoldDialogFont(dlg);
     for (int bold : {IDC_MODEM_NAME, IDC_INFO_LINE})
         if (HWND c = GetDlgItem(dlg, bold))
             SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(g_hBold), TRUE);
@@ -155,6 +166,12 @@ INT_PTR CALLBACK PreviewProc(HWND dlg, UINT msg, WPARAM, LPARAM lp) {
                     layout = &l;
             if (g_bFill && layout) {
                 Fill(dlg, *layout);
+                if (g_pszMeasure != nullptr) {
+                    if (FILE* f = std::fopen(g_pszMeasure, "wb")) {
+                        inspect::WriteMeasurements(f, dlg);
+                        std::fclose(f);
+                    }
+                }
             } else if (HWND first = GetWindow(dlg, GW_CHILD)) {
                 AddTip(CreateTip(dlg), first, IDS_TIP_MODEM_COMBO);
             }
@@ -364,9 +381,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
         return WriteCatalogue(cmdLine + 12);
     int id = 0;
     char option[32] = {};
-    if (std::sscanf(cmdLine, "%d %31s", &id, option) < 1)
+    char measureOption[32] = {};
+    char measurePath[MAX_PATH] = {};
+    if (std::sscanf(cmdLine, "%d %31s %31s %259[^\n]", &id, option, measureOption, measurePath) < 1)
         return 2;
     g_bFill = std::strcmp(option, "--fill") == 0;
+    if (std::strcmp(measureOption, "--measure") == 0 && measurePath[0] != '\0')
+        g_pszMeasure = measurePath;
     HWND dlg = CreateDialogParamA(instance, MAKEINTRESOURCEA(id), nullptr, PreviewProc, id);
     if (!dlg)
         return 3;
@@ -380,5 +401,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     }
     if (g_hBold)
         DeleteObject(g_hBold);
+    g_pictures.Release();
     return 0;
 }

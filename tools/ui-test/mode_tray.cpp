@@ -41,7 +41,20 @@ std::string DescribeMenu(HMENU hMenu) {
            (nDefault == static_cast<UINT>(-1) ? std::string("none") : std::to_string(nDefault));
 }
 
-// The real shell, with every call reported.
+// The width of the icon's image in pixels; 0 for none.
+int IconWidth(HICON hIcon) {
+    ICONINFO info{};
+    if (hIcon == nullptr || !GetIconInfo(hIcon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// The real shell, with every call reported (with the width of the icon it is given).
 class CReportingTrayShell : public ITrayShell {
 public:
     BOOL NotifyIcon(DWORD nMessage, NOTIFYICONDATAA* pData) override {
@@ -52,8 +65,8 @@ public:
                                    : nMessage == NIM_SETVERSION ? "setversion"
                                    : nMessage == NIM_SETFOCUS   ? "setfocus"
                                                                 : "other";
-        g_out.Line("tray.shell=%s ok=%d tip=%s", pszOperation, bResult ? 1 : 0,
-                   OneLine(pData->szTip).c_str());
+        g_out.Line("tray.shell=%s ok=%d icon=%d tip=%s", pszOperation, bResult ? 1 : 0,
+                   IconWidth(pData->hIcon), OneLine(pData->szTip).c_str());
         return bResult;
     }
     HMENU LoadMenuResource(UINT nId) override { return GetWin32TrayShell().LoadMenuResource(nId); }

@@ -47,6 +47,10 @@ struct FontHandleTraits {
     using Type = HFONT;
     static void Release(HFONT hFont) { DeleteObject(hFont); }
 };
+struct BitmapHandleTraits {
+    using Type = HBITMAP;
+    static void Release(HBITMAP hBitmap) { DeleteObject(hBitmap); }
+};
 struct MenuHandleTraits {
     using Type = HMENU;
     static void Release(HMENU hMenu) { DestroyMenu(hMenu); }
@@ -56,6 +60,8 @@ struct MenuHandleTraits {
 using CKernelHandle = CHandle<KernelHandleTraits>;
 // A font the owner created (CreateFontA / CreateFontIndirectA).
 using CFontHandle = CHandle<FontHandleTraits>;
+// A bitmap the owner created or took over (a picture handed to a control stays the owner's).
+using CBitmapHandle = CHandle<BitmapHandleTraits>;
 // A menu loaded or created by the owner.
 using CMenuHandle = CHandle<MenuHandleTraits>;
 

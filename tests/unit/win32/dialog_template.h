@@ -53,6 +53,17 @@ public:
         return *this;
     }
 
+    // A picture control (id -1) that shows bitmap nBitmapId, as a layout names it by number.
+    CDialogTemplate& AddPicture(WORD nBitmapId, short x, short y, short cx, short cy) {
+        Begin(-1, SS_BITMAP, x, y, cx, cy);
+        Put16(0xFFFF);
+        Put16(kStatic);
+        Put16(0xFFFF);
+        Put16(nBitmapId);
+        Put16(0);  // no creation data
+        return *this;
+    }
+
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_data.data()); }
 
 private:
