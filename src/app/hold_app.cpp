@@ -34,15 +34,11 @@ bool CHoldApp::InitInstance() {
         AskRunningInstanceToShow();
         return false;
     }
-    m_hGlobalMutex = HoldGlobalInstanceMark(kGlobalInstanceMutexName);
-
     INITCOMMONCONTROLSEX init{sizeof init,
                               ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     if (!InitCommonControlsEx(&init)) {
         InitCommonControls();
     }
-    m_filter.Install([this](const MSG& msg) { return PreTranslateMessage(msg); });
-
     // The scan window is what the user waits to see: it comes up before the main dialog,
     // with its fifteen controls and pictures, is built (hidden) behind it. Nothing can close
     // it before the main dialog takes it over: no message is handled until then.
@@ -53,6 +49,10 @@ bool CHoldApp::InitInstance() {
     } else {
         pScanDlg = nullptr;  // the main dialog tries once more itself
     }
+    // What the scan window need not wait for: the Escape rule (no dialog loop runs before the
+    // main dialog's) and the mark that setup sees from other sessions.
+    m_filter.Install([this](const MSG& msg) { return PreTranslateMessage(msg); });
+    m_hGlobalMutex = HoldGlobalInstanceMark(kGlobalInstanceMutexName);
     // The main dialog's set-up registers its window as the owner of the program's other
     // dialogs; the Escape rule finds it there.
     auto pDialog = std::make_unique<CHoldDlg>(GetWin32Platform(), this, pScanDlg);
